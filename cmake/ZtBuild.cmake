@@ -1,0 +1,54 @@
+# Shared build settings and helpers for every folder of the project.
+
+add_compile_options(-Wall -Wextra)
+
+if(ZT_SANITIZE)
+  add_compile_options(-fsanitize=${ZT_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${ZT_SANITIZE})
+endif()
+
+# zt_library_exports(<target> <version-script>)
+# Restricts the dynamic symbol table of a shared library to the patterns of
+# its version script; everything else stays local even when a header
+# (libstdc++ templates, for instance) asks for default visibility.
+function(zt_library_exports target script)
+  target_link_options(${target} PRIVATE
+    "LINKER:--version-script=${script}"
+    "LINKER:--exclude-libs,ALL"
+    "LINKER:--no-undefined")
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
+endfunction()
+
+# Internal code of each subsystem is built once as a CMake OBJECT library
+# (zt_runtime, zt_model, ...). A shared library links the object libraries of
+# its subsystems directly and so contains all their objects; a test links the
+# same object libraries (each one it needs, directly: objects do not pass on
+# transitively, usage requirements do) and reaches hidden internals without
+# any extra export.
+
+# Test executables that run under ThreadSanitizer in CI are collected here.
+set_property(GLOBAL PROPERTY ZT_CONCURRENCY_TESTS "")
+
+# zt_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [CONCURRENCY] [TIMEOUT s])
+# One GoogleTest executable, registered with CTest. CONCURRENCY marks tests
+# that CI also runs under ThreadSanitizer.
+function(zt_add_test name)
+  cmake_parse_arguments(T "CONCURRENCY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  set(labels ${T_LABELS})
+  if(T_CONCURRENCY)
+    list(APPEND labels concurrency)
+    set_property(GLOBAL APPEND PROPERTY ZT_CONCURRENCY_TESTS ${name})
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
+endfunction()
+
+# zt_public_headers(<dir>): the folder's *.h files are installed as public headers.
+function(zt_public_headers dir)
+  set_property(GLOBAL APPEND PROPERTY ZT_PUBLIC_HEADER_DIRS ${dir})
+endfunction()
