@@ -2,6 +2,12 @@
 
 add_compile_options(-Wall -Wextra)
 
+if(ZT_BUILD_FUZZ)
+  # Coverage instrumentation everywhere; only fuzz targets link the fuzzer main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(ZT_SANITIZE)
   add_compile_options(-fsanitize=${ZT_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${ZT_SANITIZE})
