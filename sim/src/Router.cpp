@@ -369,6 +369,46 @@ bool Router::ServeNotification(const std::shared_ptr<ClientConn>& conn, const He
     return sent;
 }
 
+// Applies the first matching fault rule; true when the request is answered
+// (or swallowed) by it.
+bool Router::ApplyFault(const std::shared_ptr<ClientConn>& conn, const Header& h, uint16_t port, uint32_t group,
+                        bool hasGroup, uint32_t readLength) {
+    auto fault = faults_.Take(port, group, hasGroup);
+    if (!fault) return false;
+    switch (fault->kind) {
+        case FaultKind::Error:
+            conn->Send(ErrorFrame(h, fault->error));
+            return true;
+        case FaultKind::Delay:
+            std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
+            return false;
+        case FaultKind::Drop:
+            conn->Shutdown();
+            return true;
+        case FaultKind::NoReply:
+            return true;
+        case FaultKind::Truncate:
+            // The length field promises more bytes than the frame carries.
+            conn->Send(FrameBuilder(ReplyHeader(h)).U32(readLength + 16).Bytes("trunc", 5).Finish());
+            return true;
+        case FaultKind::Oversize: {
+            std::vector<uint8_t> extra(static_cast<size_t>(readLength) + 64, 0xAB);
+            conn->Send(FrameBuilder(ReplyHeader(h))
+                           .U32(static_cast<uint32_t>(extra.size()))
+                           .Bytes(extra.data(), extra.size())
+                           .Finish());
+            return true;
+        }
+        case FaultKind::Garbage: {
+            auto frame = FrameBuilder(ReplyHeader(h)).U32(0xDEADBEEF).Finish();
+            Put16(frame.data() + 4, 0x7777);
+            conn->Send(frame);
+            return true;
+        }
+    }
+    return false;
+}
+
 void Router::Serve(const std::shared_ptr<ClientConn>& conn, const Header& h, std::vector<uint8_t>& payload) {
     auto close = [&] { conn->Shutdown(); };
     const auto cmd = static_cast<Command>(h.command);
@@ -392,6 +432,9 @@ void Router::Serve(const std::shared_ptr<ClientConn>& conn, const Header& h, std
     }
     if (h.IsReply() || cmd == Command::Hello || cmd == Command::Sample) return close();
     if (cmd == Command::AddNotification || cmd == Command::DelNotification) {
+        AddNotificationRequest add;
+        bool isAdd = cmd == Command::AddNotification && DecodeAddNotification(payload, add) == Status::Ok;
+        if (ApplyFault(conn, h, h.targetPort, add.indexGroup, isAdd, 0)) return;
         if (!ServeNotification(conn, h, payload)) close();
         return;
     }
@@ -451,41 +494,7 @@ void Router::Serve(const std::shared_ptr<ClientConn>& conn, const Header& h, std
     }
     if (st != Status::Ok) return close();
 
-    if (auto fault = faults_.Take(req.port, req.indexGroup, hasGroup)) {
-        switch (fault->kind) {
-            case FaultKind::Error:
-                conn->Send(ErrorFrame(h, fault->error));
-                return;
-            case FaultKind::Delay:
-                std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
-                break;
-            case FaultKind::Drop:
-                conn->Shutdown();
-                return;
-            case FaultKind::NoReply:
-                return;
-            case FaultKind::Truncate: {
-                // The length field promises more bytes than the frame carries.
-                Header rh = ReplyHeader(h);
-                conn->Send(FrameBuilder(rh).U32(req.readLength + 16).Bytes("trunc", 5).Finish());
-                return;
-            }
-            case FaultKind::Oversize: {
-                std::vector<uint8_t> extra(static_cast<size_t>(req.readLength) + 64, 0xAB);
-                conn->Send(FrameBuilder(ReplyHeader(h))
-                               .U32(static_cast<uint32_t>(extra.size()))
-                               .Bytes(extra.data(), extra.size())
-                               .Finish());
-                return;
-            }
-            case FaultKind::Garbage: {
-                auto frame = FrameBuilder(ReplyHeader(h)).U32(0xDEADBEEF).Finish();
-                Put16(frame.data() + 4, 0x7777);
-                conn->Send(frame);
-                return;
-            }
-        }
-    }
+    if (ApplyFault(conn, h, req.port, req.indexGroup, hasGroup, req.readLength)) return;
 
     MrxNetId id;
     std::memcpy(id.b, h.targetNetId, 6);

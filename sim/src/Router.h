@@ -48,6 +48,8 @@ private:
     Target& MakeTarget(const MrxNetId& id, const std::string& name, bool local);
     void AcceptLoop();
     void Reap(bool all);
+    bool ApplyFault(const std::shared_ptr<ClientConn>& conn, const ZtMrxWire::Header& h, uint16_t port,
+                    uint32_t group, bool hasGroup, uint32_t readLength);
     bool ServeNotification(const std::shared_ptr<ClientConn>& conn, const ZtMrxWire::Header& h,
                            std::span<const uint8_t> payload);
 

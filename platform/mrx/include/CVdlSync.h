@@ -58,8 +58,8 @@ public:
     std::atomic<int> m_timeout;
 
 private:
-    int EffectiveTimeout() const;
-    unsigned int Transact(ZtMrxClient::Pending& p, const MrxAddr& addr, std::span<const uint8_t> head,
+    __attribute__((visibility("hidden"))) int EffectiveTimeout() const;
+    __attribute__((visibility("hidden"))) unsigned int Transact(ZtMrxClient::Pending& p, const MrxAddr& addr, std::span<const uint8_t> head,
                           std::span<const uint8_t> data);
 };
 
