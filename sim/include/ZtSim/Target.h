@@ -21,7 +21,7 @@ enum : uint16_t {
     kStateInvalid = 0,
     kStateRun = 5,
     kStateStop = 6,
-    kStateReconfig = 11,  // restarting into a new configuration
+    kStateError = 11,
     kStateConfig = 15,    // configuration mode
 };
 
