@@ -54,19 +54,21 @@ bool ParseSimOptions(const std::string& json, SimOptions& options, std::string& 
     if (!StringMember(doc, "bind", options.bindAddress, error) || !StringMember(doc, "name", options.localName, error) ||
         !NetIdMember(doc, "netId", options.localNetId, error))
         return false;
-    if (auto it = doc.FindMember("port"); it != doc.MemberEnd()) {
-        if (!it->value.IsUint() || it->value.GetUint() > 65535) {
+    if (doc.HasMember("port")) {
+        const auto& port = doc["port"];
+        if (!port.IsUint() || port.GetUint() > 65535) {
             error = "\"port\" must be a number of 0..65535";
             return false;
         }
-        options.port = static_cast<uint16_t>(it->value.GetUint());
+        options.port = static_cast<uint16_t>(port.GetUint());
     }
-    if (auto it = doc.FindMember("routes"); it != doc.MemberEnd()) {
-        if (!it->value.IsArray()) {
+    if (doc.HasMember("routes")) {
+        const auto& routes = doc["routes"];
+        if (!routes.IsArray()) {
             error = "\"routes\" must be an array";
             return false;
         }
-        for (const auto& r : it->value.GetArray()) {
+        for (const auto& r : routes.GetArray()) {
             if (!r.IsObject()) {
                 error = "each route must be an object";
                 return false;
