@@ -153,7 +153,6 @@ Router::Router(const SimOptions& options) : options_(options) {
     }
 
     local_ = &MakeTarget(options_.localNetId, options_.localName, true);
-    local_->AddService(kTestPort, std::make_shared<TestService>());
     for (const auto& r : options_.routes) AddRoute(r);
     acceptThread_ = std::thread([this] { AcceptLoop(); });
 }
@@ -163,6 +162,7 @@ Router::~Router() { Stop(); }
 Target& Router::MakeTarget(const MrxNetId& id, const std::string& name, bool local) {
     auto t = std::make_unique<Target>(*this, id, name);
     t->AddService(kSystemServicePort, std::make_shared<SystemService>(local));
+    t->AddService(kTestPort, std::make_shared<TestService>());
     Target& ref = *t;
     std::lock_guard<std::mutex> lk(targetsMutex_);
     targets_[NetIdText(id)] = std::move(t);

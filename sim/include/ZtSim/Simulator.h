@@ -3,8 +3,8 @@
 //
 // Tests start one in-process on an ephemeral loopback port and point the
 // router client at it (Simulator::Address() is the value for ZT_MRX_ROUTER).
-// Every target gets the system service on port 10000 (route table, state);
-// the local target also gets the test service on port kTestPort.
+// Every target gets the system service on port 10000 (route table, state)
+// and the test service on port kTestPort.
 #ifndef ZT_SIM_SIMULATOR_H
 #define ZT_SIM_SIMULATOR_H
 

@@ -82,6 +82,7 @@ TEST_F(Registry_, TimeoutRestoredAfterFailedAndSuccessfulAdds) {
     EXPECT_EQ(a.VdlSyncAddDeviceNotificationReq(kTestPort, 777, 0, &l1, 0), 1861u);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500));
     EXPECT_EQ(a.VdlSyncGetTimeout(), 3000u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the simulator serves a connection in order
     // The router refuses the subscription: the reservation goes away.
     EXPECT_EQ(a.VdlSyncAddDeviceNotificationReq(ZtSim::kSystemServicePort, 777, 0, &l1, 0), 1793u);
     EXPECT_EQ(a.VdlSyncGetTimeout(), 3000u);
