@@ -5,8 +5,30 @@
 #include <cstdio>
 #include <iostream>
 
+#include "ZtSim/ScenarioRunner.h"
 #include "ZtSim/SimConfig.h"
 #include "ZtSim/Simulator.h"
+
+namespace {
+
+// Plays the scenario on the local target, printing each step as it plays.
+std::unique_ptr<ZtSim::ScenarioRunner> StartScenario(ZtSim::Simulator& sim, const ZtSim::Scenario& scenario) {
+    auto runner = std::make_unique<ZtSim::ScenarioRunner>(ZtSim::EventLoggerOf(sim.Local()), scenario);
+    runner->SetObserver([](const ZtSim::ScenarioStep& step, ZtSim::EventResult result) {
+        std::string event;
+        if (step.action != ZtSim::ScenarioAction::ClearList)
+            event = ZtSim::GuidText(step.event.eventClass) + " " + std::to_string(step.event.eventId);
+        std::printf("scenario %6u ms: %-9s %s: %s\n", step.atMs, ZtSim::ScenarioActionName(step.action),
+                    event.c_str(), ZtSim::EventResultText(result));
+        std::fflush(stdout);
+    });
+    std::printf("playing scenario \"%s\": %zu steps%s\n", scenario.name.c_str(), scenario.steps.size(),
+                scenario.repeat ? ", repeated" : "");
+    runner->Start();
+    return runner;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"Simulated controller: message router, system service and test service"};
@@ -19,6 +41,8 @@ int main(int argc, char** argv) {
     app.add_option("--netid", netId, "MrxNetId of the local target");
     app.add_option("--name", name, "name of the local target");
     app.add_option("-r,--route", routes, "remote target: name=netid[@address] (repeatable)");
+    std::string scenarioPath;
+    app.add_option("--scenario", scenarioPath, "JSON scenario of alarms and messages played on the local target");
     CLI11_PARSE(app, argc, argv);
 
     ZtSim::SimOptions options;
@@ -30,6 +54,12 @@ int main(int argc, char** argv) {
             std::cerr << "zt-target-sim: " << error << "\n";
             return 2;
         }
+        std::string fromConfig;
+        if (!ZtSim::ScenarioPathFromConfig(text, config, fromConfig, error)) {
+            std::cerr << "zt-target-sim: " << error << "\n";
+            return 2;
+        }
+        if (scenarioPath.empty()) scenarioPath = fromConfig;
     }
     if (port >= 0) options.port = static_cast<uint16_t>(port);
     if (!bind.empty()) options.bindAddress = bind;
@@ -51,6 +81,12 @@ int main(int argc, char** argv) {
         options.routes.push_back(route);
     }
 
+    ZtSim::Scenario scenario;
+    if (!scenarioPath.empty() && !ZtSim::LoadScenarioFile(scenarioPath, scenario, error)) {
+        std::cerr << "zt-target-sim: " << error << "\n";
+        return 2;
+    }
+
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
@@ -61,6 +97,8 @@ int main(int argc, char** argv) {
         std::printf("zt-target-sim listening on %s, local target %s (%s), %zu routes\n", sim.Address().c_str(),
                     ZtSim::NetIdText(options.localNetId).c_str(), options.localName.c_str(), sim.Routes().size());
         std::fflush(stdout);
+        std::unique_ptr<ZtSim::ScenarioRunner> runner;
+        if (!scenarioPath.empty()) runner = StartScenario(sim, scenario);
         int sig = 0;
         sigwait(&set, &sig);
         std::printf("zt-target-sim stopping\n");

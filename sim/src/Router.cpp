@@ -13,6 +13,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "ZtSim/EventLoggerService.h"
 #include "ZtSim/SystemService.h"
 #include "ZtSim/TestService.h"
 
@@ -164,6 +165,7 @@ Target& Router::MakeTarget(const MrxNetId& id, const std::string& name, bool loc
     t->AddService(kSystemServicePort, std::make_shared<SystemService>(local));
     t->AddService(kTestPort, std::make_shared<TestService>());
     Target& ref = *t;
+    ref.AddService(kEventLoggerPort, std::make_shared<EventLoggerService>(ref));
     std::lock_guard<std::mutex> lk(targetsMutex_);
     targets_[NetIdText(id)] = std::move(t);
     return ref;

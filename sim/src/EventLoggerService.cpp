@@ -1,0 +1,230 @@
+#include "ZtSim/EventLoggerService.h"
+
+#include "ZtSim/Target.h"
+
+namespace ZtSim {
+
+namespace {
+
+constexpr uint32_t kStreamVersion = 1;
+constexpr uint16_t kAlarmEventType = 1;
+
+// An alarm stays listed while it is raised or waits for a confirmation.
+bool StaysListed(const EventState& s) { return s.isRaised != 0 || s.confirmationState == kConfirmationWaiting; }
+
+}  // namespace
+
+const char* EventResultText(EventResult result) {
+    switch (result) {
+        case EventResult::Ok:
+            return "ok";
+        case EventResult::NoSuchAlarm:
+            return "no such alarm";
+        case EventResult::NotRaised:
+            return "alarm not raised";
+        case EventResult::NotWaiting:
+            return "alarm waits for no confirmation";
+    }
+    return "?";
+}
+
+EventLoggerService::EventLoggerService(Target& target) : target_(target) {
+    handlers_[{kEventReadGroup, kActiveEventsOffset}] = [this](Target&, const Request& r) {
+        return ReadActiveEvents(r);
+    };
+}
+
+Reply EventLoggerService::Handle(Target& target, const Request& request) {
+    if (request.kind == RequestKind::ReadState) return Default(target, request);
+    Handler handler;
+    {
+        std::lock_guard<std::mutex> lk(mutex_);
+        auto it = handlers_.find({request.indexGroup, request.indexOffset});
+        if (it != handlers_.end()) handler = it->second;
+    }
+    if (!handler) return Reply::Error(MRX_ERR_SERVICE_NOT_SUPPORTED);
+    return handler(target, request);
+}
+
+uint32_t EventLoggerService::CanSubscribe(Target&, uint32_t indexGroup, uint32_t indexOffset) {
+    if (indexGroup == kEventNotificationGroup && indexOffset == 0) return 0;
+    return MRX_ERR_SERVICE_NOT_SUPPORTED;
+}
+
+void EventLoggerService::SetHandler(uint32_t indexGroup, uint32_t indexOffset, Handler handler) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    if (handler)
+        handlers_[{indexGroup, indexOffset}] = std::move(handler);
+    else
+        handlers_.erase({indexGroup, indexOffset});
+}
+
+void EventLoggerService::SetClock(Clock clock) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    clock_ = std::move(clock);
+}
+
+uint64_t EventLoggerService::Now() const { return clock_ ? clock_() : FileTimeNow(); }
+
+Reply EventLoggerService::ReadActiveEvents(const Request& request) {
+    if (request.kind != RequestKind::Read) return Reply::Error(MRX_ERR_SERVICE_NOT_SUPPORTED);
+    // Longer than the client's buffer: the router answers 1797 with this size.
+    return Reply::Data(ActiveEventsReply());
+}
+
+std::vector<uint8_t> EventLoggerService::Frame(uint16_t type, std::span<const uint8_t> payload, uint32_t version,
+                                               std::optional<uint32_t> declaredLength) {
+    Bytes b;
+    b.U32(version).U16(type).U16(0).U32(declaredLength.value_or(static_cast<uint32_t>(payload.size())));
+    if (!payload.empty()) b.Raw(payload.data(), payload.size());
+    return b.Take();
+}
+
+size_t EventLoggerService::PublishEvent(EventFrameType type, std::vector<uint8_t> record, uint64_t time) {
+    auto frame = Frame(static_cast<uint16_t>(type), record, kStreamVersion);
+    size_t reached = target_.Publish(kEventLoggerPort, kEventNotificationGroup, 0, frame, time);
+    if (logCapacity_ > 0) {
+        if (log_.size() >= logCapacity_) log_.pop_front();
+        log_.push_back(LoggedEvent{type, time, std::move(record)});
+    }
+    return reached;
+}
+
+EventLoggerService::AlarmList::iterator EventLoggerService::Find(const EventKey& key) {
+    for (auto it = alarms_.begin(); it != alarms_.end(); ++it)
+        if (it->event.Key().Matches(key)) return it;
+    return alarms_.end();
+}
+
+EventResult EventLoggerService::SendMessage(const EventDescription& message) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    EventState s;
+    s.fileTimeRaised = Now();
+    PublishEvent(EventFrameType::MessageSent, BuildEventRecord(message, s), s.fileTimeRaised);
+    return EventResult::Ok;
+}
+
+EventResult EventLoggerService::RaiseAlarm(const EventDescription& alarm) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    EventState s;
+    s.isRaised = 1;
+    s.eventType = kAlarmEventType;
+    s.fileTimeRaised = Now();
+    s.confirmationState = alarm.needsConfirmation ? kConfirmationWaiting : kConfirmationNone;
+    auto it = Find(alarm.Key());
+    if (it == alarms_.end())
+        it = alarms_.insert(alarms_.end(), ActiveAlarm{alarm, s});
+    else
+        *it = ActiveAlarm{alarm, s};
+    PublishEvent(EventFrameType::AlarmRaised, BuildEventRecord(it->event, it->state), s.fileTimeRaised);
+    return EventResult::Ok;
+}
+
+EventResult EventLoggerService::ClearAlarm(const EventKey& key) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    auto it = Find(key);
+    if (it == alarms_.end()) return EventResult::NoSuchAlarm;
+    if (it->state.isRaised == 0) return EventResult::NotRaised;
+    const uint64_t now = Now();
+    it->state.isRaised = 0;
+    it->state.fileTimeCleared = now;
+    auto record = BuildEventRecord(it->event, it->state);
+    if (!StaysListed(it->state)) alarms_.erase(it);
+    PublishEvent(EventFrameType::AlarmCleared, std::move(record), now);
+    return EventResult::Ok;
+}
+
+EventResult EventLoggerService::ConfirmAlarm(const EventKey& key) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    auto it = Find(key);
+    if (it == alarms_.end()) return EventResult::NoSuchAlarm;
+    if (it->state.confirmationState != kConfirmationWaiting) return EventResult::NotWaiting;
+    const uint64_t now = Now();
+    it->state.confirmationState = kConfirmationDone;
+    it->state.fileTimeConfirmed = now;
+    auto record = BuildEventRecord(it->event, it->state);
+    if (!StaysListed(it->state)) alarms_.erase(it);
+    PublishEvent(EventFrameType::AlarmConfirmed, std::move(record), now);
+    return EventResult::Ok;
+}
+
+EventResult EventLoggerService::DisposeAlarm(const EventKey& key) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    auto it = Find(key);
+    if (it == alarms_.end()) return EventResult::NoSuchAlarm;
+    const uint64_t now = Now();
+    it->state.isRaised = 0;
+    it->state.fileTimeDisposed = now;
+    if (it->state.confirmationState == kConfirmationWaiting) it->state.confirmationState = kConfirmationReset;
+    auto record = BuildEventRecord(it->event, it->state);
+    alarms_.erase(it);
+    PublishEvent(EventFrameType::AlarmDisposed, std::move(record), now);
+    return EventResult::Ok;
+}
+
+EventResult EventLoggerService::ClearAlarmList() {
+    std::lock_guard<std::mutex> lk(mutex_);
+    // Type 4 carries no record: clients reset their own copies of the alarms.
+    alarms_.clear();
+    PublishEvent(EventFrameType::AlarmListCleared, {}, Now());
+    return EventResult::Ok;
+}
+
+size_t EventLoggerService::PublishStorm(size_t count, const EventDescription& message) {
+    EventDescription m = message;
+    m.arguments.push_back(EventArgument::UInt32(0));
+    size_t reached = 0;
+    for (size_t i = 0; i < count; ++i) {
+        m.arguments.back() = EventArgument::UInt32(static_cast<uint32_t>(i));
+        std::lock_guard<std::mutex> lk(mutex_);
+        EventState s;
+        s.fileTimeRaised = Now();
+        reached += PublishEvent(EventFrameType::MessageSent, BuildEventRecord(m, s), s.fileTimeRaised);
+    }
+    return reached;
+}
+
+size_t EventLoggerService::PublishRaw(std::span<const uint8_t> frame, uint64_t timeStamp) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    return target_.Publish(kEventLoggerPort, kEventNotificationGroup, 0, frame,
+                           timeStamp != 0 ? timeStamp : Now());
+}
+
+std::vector<ActiveAlarm> EventLoggerService::ActiveAlarms() const {
+    std::lock_guard<std::mutex> lk(mutex_);
+    return alarms_;
+}
+
+std::vector<uint8_t> EventLoggerService::ActiveEventsReply() const {
+    std::lock_guard<std::mutex> lk(mutex_);
+    Bytes records;
+    for (const auto& a : alarms_) {
+        auto r = BuildEventRecord(a.event, a.state);
+        records.Raw(r.data(), r.size());
+    }
+    Bytes b;
+    b.U32(kStreamVersion).U32(static_cast<uint32_t>(alarms_.size())).U32(static_cast<uint32_t>(records.Size()));
+    if (records.Size() != 0) b.Raw(records.Vec().data(), records.Size());
+    return b.Take();
+}
+
+std::vector<LoggedEvent> EventLoggerService::Log() const {
+    std::lock_guard<std::mutex> lk(mutex_);
+    return {log_.begin(), log_.end()};
+}
+
+void EventLoggerService::SetLogCapacity(size_t capacity) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    logCapacity_ = capacity;
+    while (log_.size() > logCapacity_) log_.pop_front();
+}
+
+size_t EventLoggerService::SubscriberCount() const {
+    return target_.SubscriberCount(kEventLoggerPort, kEventNotificationGroup, 0);
+}
+
+std::shared_ptr<EventLoggerService> EventLoggerOf(const Target& target) {
+    return target.ServiceAs<EventLoggerService>(kEventLoggerPort);
+}
+
+}  // namespace ZtSim
