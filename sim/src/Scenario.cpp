@@ -6,8 +6,10 @@
 #include <rapidjson/writer.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <limits>
 #include <map>
+#include <string_view>
 
 #include "ZtSim/SimConfig.h"
 
@@ -56,6 +58,22 @@ uint64_t CharOf(const Value& v, uint64_t max, const std::string& where) {
     return UintIn(v, max, where);
 }
 
+// Unknown members are refused, so that a misspelt one is not silently left
+// out; "comment" is allowed everywhere.
+using Names = std::initializer_list<std::string_view>;
+
+void CheckMembers(const Value& o, Names allowed, const std::string& where, Names alsoAllowed = {}) {
+    auto in = [](Names names, std::string_view n) { return std::find(names.begin(), names.end(), n) != names.end(); };
+    for (const auto& m : o.GetObject()) {
+        std::string_view name(m.name.GetString(), m.name.GetStringLength());
+        if (name != "comment" && !in(allowed, name) && !in(alsoAllowed, name))
+            Fail(where, "unknown member \"" + std::string(name) + "\"");
+    }
+}
+
+const Names kEventMembers = {"class", "id", "qualifier", "severity", "needsConfirmation",
+                             "source", "json", "arguments"};
+
 template <class T>
 T Narrow(int64_t v) {
     return static_cast<T>(v);
@@ -64,6 +82,7 @@ T Narrow(int64_t v) {
 EventArgument ArgumentOf(const Value& a, const std::string& where) {
     if (!a.IsObject() || !a.HasMember("type") || !a.HasMember("value"))
         Fail(where, "an argument is an object with \"type\" and \"value\"");
+    CheckMembers(a, {"type", "value"}, where);
     const std::string type = TextOf(a["type"], where + ".type");
     const Value& v = a["value"];
     const std::string at = where + ".value";
@@ -109,6 +128,7 @@ void ApplyEvent(const Value& o, EventDescription& e, const std::string& where) {
         const Value& s = it->value;
         const std::string sw = where + ".source";
         if (!s.IsObject()) Fail(sw, "must be an object");
+        CheckMembers(s, {"id", "guid", "name"}, sw);
         e.source = EventSource{};
         if (s.HasMember("id")) e.source.id = static_cast<uint32_t>(UintIn(s["id"], UINT32_MAX, sw + ".id"));
         if (s.HasMember("guid")) e.source.guid = GuidOf(s["guid"], sw + ".guid");
@@ -143,6 +163,7 @@ ScenarioAction ActionOf(const Value& v, const std::string& where) {
 
 void ParseDocument(const Value& doc, Scenario& sc) {
     if (!doc.IsObject()) Fail("scenario", "must be a JSON object");
+    CheckMembers(doc, {"name", "repeat", "periodMs", "events", "steps"}, "scenario");
     if (doc.HasMember("name")) sc.name = TextOf(doc["name"], "name");
     if (doc.HasMember("repeat")) {
         if (!doc["repeat"].IsBool()) Fail("repeat", "must be true or false");
@@ -160,6 +181,7 @@ void ParseDocument(const Value& doc, Scenario& sc) {
         for (const auto& m : it->value.GetObject()) {
             const std::string name(m.name.GetString(), m.name.GetStringLength());
             if (!m.value.IsObject()) Fail("events." + name, "must be an object");
+            CheckMembers(m.value, kEventMembers, "events." + name);
             Named& n = named[name];
             ApplyEvent(m.value, n.event, "events." + name);
             n.hasClass = m.value.HasMember("class");
@@ -173,6 +195,7 @@ void ParseDocument(const Value& doc, Scenario& sc) {
     for (const auto& s : steps->value.GetArray()) {
         const std::string where = "steps[" + std::to_string(i++) + "]";
         if (!s.IsObject()) Fail(where, "must be an object");
+        CheckMembers(s, {"at", "action", "event"}, where, kEventMembers);
         ScenarioStep step;
         if (!s.HasMember("at")) Fail(where, "needs \"at\" (milliseconds)");
         step.atMs = static_cast<uint32_t>(UintIn(s["at"], UINT32_MAX, where + ".at"));

@@ -12,6 +12,11 @@ void ScenarioRunner::SetObserver(Observer observer) {
     observer_ = std::move(observer);
 }
 
+void ScenarioRunner::SetTimeScale(double factor) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    timeScale_ = factor > 0 ? factor : 0;
+}
+
 bool ScenarioRunner::Start() {
     std::lock_guard<std::mutex> control(control_);
     std::lock_guard<std::mutex> lk(mutex_);
@@ -70,16 +75,21 @@ EventResult ScenarioRunner::Play(const ScenarioStep& step) {
 void ScenarioRunner::Run() {
     using Clock = std::chrono::steady_clock;
     Observer observer;
+    double scale;
     {
         std::lock_guard<std::mutex> lk(mutex_);
         observer = observer_;
+        scale = timeScale_;
     }
+    auto at = [scale](uint32_t ms) {
+        return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms * scale));
+    };
     auto passStart = Clock::now();
     for (bool more = true; more;) {
         for (const auto& step : scenario_.steps) {
             {
                 std::unique_lock<std::mutex> lk(mutex_);
-                if (cv_.wait_until(lk, passStart + std::chrono::milliseconds(step.atMs), [this] { return stop_; }))
+                if (cv_.wait_until(lk, passStart + at(step.atMs), [this] { return stop_; }))
                     break;
             }
             EventResult r = Play(step);
@@ -92,7 +102,7 @@ void ScenarioRunner::Run() {
         passes_.fetch_add(1);
         more = scenario_.repeat;
         if (more) {
-            passStart += std::chrono::milliseconds(scenario_.PassMs());
+            passStart += at(scenario_.PassMs());
             more = !cv_.wait_until(lk, passStart, [this] { return stop_; });
         }
     }

@@ -34,6 +34,10 @@ public:
 
     // Called after every step played; set before Start.
     void SetObserver(Observer observer);
+    // Multiplies every time of the scenario (0.1 plays ten times faster);
+    // set before Start. 0 (and below) plays without waits: a repeated
+    // scenario then plays as fast as it can until stopped.
+    void SetTimeScale(double factor);
 
     // Starts playing from the first step; false when it is playing already.
     // A runner that finished or was stopped starts over.
@@ -57,6 +61,7 @@ private:
     const std::shared_ptr<EventLoggerService> service_;
     const Scenario scenario_;
     Observer observer_;
+    double timeScale_ = 1.0;
 
     std::mutex control_;  // serialises Start and Stop
     mutable std::mutex mutex_;
