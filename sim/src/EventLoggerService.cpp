@@ -120,46 +120,51 @@ EventResult EventLoggerService::RaiseAlarm(const EventDescription& alarm) {
     return EventResult::Ok;
 }
 
-EventResult EventLoggerService::ClearAlarm(const EventKey& key) {
+template <class Check, class Apply>
+EventResult EventLoggerService::ChangeAlarm(const EventKey& key, EventFrameType type, Check check, Apply apply) {
     std::lock_guard<std::mutex> lk(mutex_);
     auto it = Find(key);
     if (it == alarms_.end()) return EventResult::NoSuchAlarm;
-    if (it->state.isRaised == 0) return EventResult::NotRaised;
+    if (EventResult r = check(it->state); r != EventResult::Ok) return r;
     const uint64_t now = Now();
-    it->state.isRaised = 0;
-    it->state.fileTimeCleared = now;
+    apply(it->state, now);
     auto record = BuildEventRecord(it->event, it->state);
-    if (!StaysListed(it->state)) alarms_.erase(it);
-    PublishEvent(EventFrameType::AlarmCleared, std::move(record), now);
+    if (type == EventFrameType::AlarmDisposed || !StaysListed(it->state)) alarms_.erase(it);
+    PublishEvent(type, std::move(record), now);
     return EventResult::Ok;
+}
+
+EventResult EventLoggerService::ClearAlarm(const EventKey& key) {
+    return ChangeAlarm(
+        key, EventFrameType::AlarmCleared,
+        [](const EventState& s) { return s.isRaised != 0 ? EventResult::Ok : EventResult::NotRaised; },
+        [](EventState& s, uint64_t now) {
+            s.isRaised = 0;
+            s.fileTimeCleared = now;
+        });
 }
 
 EventResult EventLoggerService::ConfirmAlarm(const EventKey& key) {
-    std::lock_guard<std::mutex> lk(mutex_);
-    auto it = Find(key);
-    if (it == alarms_.end()) return EventResult::NoSuchAlarm;
-    if (it->state.confirmationState != kConfirmationWaiting) return EventResult::NotWaiting;
-    const uint64_t now = Now();
-    it->state.confirmationState = kConfirmationDone;
-    it->state.fileTimeConfirmed = now;
-    auto record = BuildEventRecord(it->event, it->state);
-    if (!StaysListed(it->state)) alarms_.erase(it);
-    PublishEvent(EventFrameType::AlarmConfirmed, std::move(record), now);
-    return EventResult::Ok;
+    return ChangeAlarm(
+        key, EventFrameType::AlarmConfirmed,
+        [](const EventState& s) {
+            return s.confirmationState == kConfirmationWaiting ? EventResult::Ok : EventResult::NotWaiting;
+        },
+        [](EventState& s, uint64_t now) {
+            s.confirmationState = kConfirmationDone;
+            s.fileTimeConfirmed = now;
+        });
 }
 
 EventResult EventLoggerService::DisposeAlarm(const EventKey& key) {
-    std::lock_guard<std::mutex> lk(mutex_);
-    auto it = Find(key);
-    if (it == alarms_.end()) return EventResult::NoSuchAlarm;
-    const uint64_t now = Now();
-    it->state.isRaised = 0;
-    it->state.fileTimeDisposed = now;
-    if (it->state.confirmationState == kConfirmationWaiting) it->state.confirmationState = kConfirmationReset;
-    auto record = BuildEventRecord(it->event, it->state);
-    alarms_.erase(it);
-    PublishEvent(EventFrameType::AlarmDisposed, std::move(record), now);
-    return EventResult::Ok;
+    return ChangeAlarm(
+        key, EventFrameType::AlarmDisposed, [](const EventState&) { return EventResult::Ok; },
+        [](EventState& s, uint64_t now) {
+            s.isRaised = 0;
+            s.fileTimeDisposed = now;
+            // The wait ends without a confirmation, as when the list is cleared.
+            if (s.confirmationState == kConfirmationWaiting) s.confirmationState = kConfirmationReset;
+        });
 }
 
 EventResult EventLoggerService::ClearAlarmList() {

@@ -11,9 +11,9 @@
 //    (EventRecord.h) as payload;
 //  - read on index group 200, offset 1: all active events, as a 12-byte head
 //    (u32 version 1, u32 number of records, u32 byte length of the records)
-//    and the records back to back, in the order the alarms were raised. A
-//    client buffer that is too small gets 1797 and the size needed (the
-//    router's rule for every read);
+//    and the records back to back, in the order the alarms were first raised
+//    (raising a listed alarm again keeps its place). A client buffer that is
+//    too small gets 1797 and the size needed (the router's rule for reads);
 //  - read state (the target's runtime state); every other request: 1793.
 // Further requests (event log, commands, texts) are added per index group and
 // offset with SetHandler; the log of published events (Log()) is kept for them.
@@ -27,8 +27,8 @@
 //  - an alarm leaves the list once it is neither raised nor waiting;
 //  - dispose: isRaised 0, fileTimeDisposed now, a waiting state becomes 4
 //    (reset); the alarm leaves the list whatever its state;
-//  - clear list: every alarm leaves the list (isRaised 0, waiting becomes 4);
-//    one frame of type 4 without a record.
+//  - clear list: every alarm leaves the list; one frame of type 4 without a
+//    record (clients set isRaised 0 and turn a waiting state into 4 themselves).
 // Keys are matched as clients match them: same class and id, and equal
 // qualifiers or one of them 0.
 //
@@ -111,7 +111,8 @@ public:
     // state, in place of the built-in answer; a null handler removes it.
     // The handler runs on a router thread without the service lock.
     void SetHandler(uint32_t indexGroup, uint32_t indexOffset, Handler handler);
-    // Time source of records and frames (FILETIME); null: FileTimeNow.
+    // Time source of records and frames (FILETIME); null: FileTimeNow. The
+    // clock is called with the service lock held: it must not call the service.
     void SetClock(Clock clock);
 
     // Events. Each publishes its frame (with the record in its new state)
@@ -155,6 +156,10 @@ private:
     using AlarmList = std::vector<ActiveAlarm>;
     AlarmList::iterator Find(const EventKey& key);
     uint64_t Now() const;
+    // Clear, confirm and dispose: finds the alarm, asks check whether the
+    // change applies, applies it with the time, publishes and unlists.
+    template <class Check, class Apply>
+    EventResult ChangeAlarm(const EventKey& key, EventFrameType type, Check check, Apply apply);
     // Builds the frame of type for record, publishes it and logs it; mutex_ held.
     size_t PublishEvent(EventFrameType type, std::vector<uint8_t> record, uint64_t time);
     Reply ReadActiveEvents(const Request& request);

@@ -38,6 +38,23 @@ struct Notification {
     std::optional<ReadRecord> record;
 };
 
+// One more client of the simulator, subscribed to the frames of the event
+// logger service on `target` for its whole life.
+struct Subscriber {
+    explicit Subscriber(const char* target) {
+        EXPECT_EQ(adapter.Connect(target), 0u);
+        EXPECT_EQ(adapter.VdlSyncAddDeviceNotificationReq(ZtSim::kEventLoggerPort, ZtSim::kEventNotificationGroup, 0,
+                                                          &listener, 0),
+                  0u);
+    }
+    ~Subscriber() {
+        adapter.VdlSyncDelDeviceNotificationReq(ZtSim::kEventLoggerPort, &listener, 0);
+        adapter.Disconnect();
+    }
+    ZtEventLoggerVdlApi::VdlR3AdapterImpl adapter;
+    SampleListener listener;
+};
+
 class EventLoggerFixture : public SimFixture {
 protected:
     static constexpr uint64_t kClockStart = 0x01DA000000000000ull;

@@ -319,20 +319,15 @@ TEST_F(EventLogger, EveryTargetHasItsOwnService) {
     ASSERT_TRUE(remote);
     EXPECT_NE(remote, service);
     Subscribe();
-    ZtEventLoggerVdlApi::VdlR3AdapterImpl other;
-    ZtTest::SampleListener otherListener;
-    ASSERT_EQ(other.Connect("Line2-PLC"), 0u);
-    ASSERT_EQ(other.VdlSyncAddDeviceNotificationReq(kEventLoggerPort, kEventNotificationGroup, 0, &otherListener, 0),
-              0u);
+    ZtTest::Subscriber other("Line2-PLC");
     ASSERT_EQ(remote->RaiseAlarm(TestEvent(21)), EventResult::Ok);
-    ASSERT_TRUE(ZtTest::WaitFor([&] { return otherListener.Count() == 1; }));
+    ASSERT_TRUE(ZtTest::WaitFor([&] { return other.listener.Count() == 1; }));
     ASSERT_EQ(service->RaiseAlarm(TestEvent(11)), EventResult::Ok);
     auto notes = Notifications(1);
     ASSERT_EQ(notes.size(), 1u);  // the remote frame did not come here
     EXPECT_EQ(notes[0].record->eventId, 11u);
     EXPECT_EQ(remote->ActiveAlarms().size(), 1u);
     EXPECT_EQ(service->ActiveAlarms().size(), 1u);
-    other.VdlSyncDelDeviceNotificationReq(kEventLoggerPort, &otherListener, 0);
 }
 
 }  // namespace

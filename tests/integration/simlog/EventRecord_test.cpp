@@ -82,25 +82,6 @@ TEST(EventRecord, EveryTailKindIsByteExact) {
     EXPECT_EQ(BuildEventRecord(d, s), e);
 }
 
-TEST(EventRecord, RecordWithoutTailsIsTheHeadAlone) {
-    EventDescription d;
-    d.eventClass = kClass;
-    EventState s;
-    s.fileTimeCleared = 1;
-    s.fileTimeDisposed = 2;
-    s.fileTimeConfirmed = 3;
-    s.confirmationState = kConfirmationReset;
-    auto r = BuildEventRecord(d, s);
-    ASSERT_EQ(r.size(), 120u);
-    ZtTest::ReadRecord rr;
-    ASSERT_EQ(ZtTest::ReadEventRecord(r, rr), "");
-    EXPECT_EQ(rr.length, 120u);
-    EXPECT_EQ(rr.cleared, 1u);
-    EXPECT_EQ(rr.disposed, 2u);
-    EXPECT_EQ(rr.confirmed, 3u);
-    EXPECT_EQ(rr.confirmation, 4u);
-}
-
 TEST(EventRecord, ArgumentsEncodeByType) {
     struct Case {
         EventArgument arg;

@@ -35,11 +35,7 @@ protected:
 TEST_F(EventStorm, EverySubscriberGetsTheWholeStormInOrder) {
     constexpr size_t kFrames = 5000;
     Subscribe();
-    ZtEventLoggerVdlApi::VdlR3AdapterImpl second;
-    ZtTest::SampleListener secondListener;
-    ASSERT_EQ(second.Connect(""), 0u);
-    ASSERT_EQ(second.VdlSyncAddDeviceNotificationReq(kEventLoggerPort, kEventNotificationGroup, 0, &secondListener, 0),
-              0u);
+    ZtTest::Subscriber second("");
 
     // Alarms come and go and a client reads the list while the storm runs.
     std::atomic<bool> stormDone{false};
@@ -55,7 +51,8 @@ TEST_F(EventStorm, EverySubscriberGetsTheWholeStormInOrder) {
         EXPECT_EQ(service->ClearAlarm(TestEvent(id % 50).Key()), EventResult::Ok);
         alarmFrames += 2;
         std::vector<uint8_t> buf(4095);
-        EXPECT_EQ(second.VdlSyncReadReq(kEventLoggerPort, kEventReadGroup, kActiveEventsOffset, buf.size(), buf.data()),
+        EXPECT_EQ(second.adapter.VdlSyncReadReq(kEventLoggerPort, kEventReadGroup, kActiveEventsOffset, buf.size(),
+                                                buf.data()),
                   0u);
         ++reads;
     }
@@ -66,11 +63,10 @@ TEST_F(EventStorm, EverySubscriberGetsTheWholeStormInOrder) {
 
     std::vector<uint32_t> expected(kFrames);
     for (size_t i = 0; i < kFrames; ++i) expected[i] = static_cast<uint32_t>(i);
-    for (auto* l : {&listener, &secondListener}) {
+    for (auto* l : {&listener, &second.listener}) {
         ASSERT_TRUE(ZtTest::WaitFor([&] { return l->Count() >= kFrames + alarmFrames; }, 30000)) << l->Count();
         EXPECT_EQ(StormSequence(*l), expected);
     }
-    second.VdlSyncDelDeviceNotificationReq(kEventLoggerPort, &secondListener, 0);
 }
 
 TEST_F(EventStorm, FramesOfEachThreadKeepTheirOrder) {
