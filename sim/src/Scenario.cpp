@@ -74,11 +74,6 @@ void CheckMembers(const Value& o, Names allowed, const std::string& where, Names
 const Names kEventMembers = {"class", "id", "qualifier", "severity", "needsConfirmation",
                              "source", "json", "arguments"};
 
-template <class T>
-T Narrow(int64_t v) {
-    return static_cast<T>(v);
-}
-
 EventArgument ArgumentOf(const Value& a, const std::string& where) {
     if (!a.IsObject() || !a.HasMember("type") || !a.HasMember("value"))
         Fail(where, "an argument is an object with \"type\" and \"value\"");
@@ -91,9 +86,9 @@ EventArgument ArgumentOf(const Value& a, const std::string& where) {
         if (!v.IsBool()) Fail(at, "must be true or false");
         return EventArgument::Boolean(v.GetBool());
     }
-    if (type == "int8") return EventArgument::Int8(Narrow<int8_t>(IntIn(v, -128, 127, at)));
-    if (type == "int16") return EventArgument::Int16(Narrow<int16_t>(IntIn(v, -32768, 32767, at)));
-    if (type == "int32") return EventArgument::Int32(Narrow<int32_t>(IntIn(v, INT32_MIN, INT32_MAX, at)));
+    if (type == "int8") return EventArgument::Int8(static_cast<int8_t>(IntIn(v, -128, 127, at)));
+    if (type == "int16") return EventArgument::Int16(static_cast<int16_t>(IntIn(v, -32768, 32767, at)));
+    if (type == "int32") return EventArgument::Int32(static_cast<int32_t>(IntIn(v, INT32_MIN, INT32_MAX, at)));
     if (type == "int64") return EventArgument::Int64(IntIn(v, L::min(), L::max(), at));
     if (type == "uint8") return EventArgument::UInt8(static_cast<uint8_t>(UintIn(v, UINT8_MAX, at)));
     if (type == "uint16") return EventArgument::UInt16(static_cast<uint16_t>(UintIn(v, UINT16_MAX, at)));
