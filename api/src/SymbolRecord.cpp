@@ -4,18 +4,12 @@
 #include <optional>
 #include <string>
 
+#include "LittleEndian.h"
 #include "ZtEventLoggerVdlApi/VdlErrors.h"
 
 namespace ZtEventLoggerVdlApi::detail {
 
 namespace {
-
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 // The text at offset with its announced length: up to the first NUL within
 // length + 1 bytes, all of which must lie inside the record.

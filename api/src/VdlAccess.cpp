@@ -11,11 +11,6 @@ namespace ZtEventLoggerVdlApi {
 
 namespace {
 
-constexpr unsigned short kStateRun = 5;
-constexpr unsigned short kStateStop = 6;
-constexpr unsigned short kStateError = 11;
-constexpr unsigned short kStateConfig = 15;
-
 // Runs an operation of the implementation and turns whatever it throws into
 // a code: no exception may cross the library's border.
 template <class F>
@@ -123,10 +118,10 @@ int VdlAccess::GetCORVEXState() {
         return 0;
     });
     switch (state) {
-        case kStateRun: return CORVEX_STATE_RUN;
-        case kStateConfig: return CORVEX_STATE_CONFIG;
-        case kStateStop: return CORVEX_STATE_STOP;
-        case kStateError: return CORVEX_STATE_ERROR;
+        case VDL_STATE_RUN: return CORVEX_STATE_RUN;
+        case VDL_STATE_CONFIG: return CORVEX_STATE_CONFIG;
+        case VDL_STATE_STOP: return CORVEX_STATE_STOP;
+        case VDL_STATE_ERROR: return CORVEX_STATE_ERROR;
         default: return CORVEX_STATE_UNKNOWN;
     }
 }

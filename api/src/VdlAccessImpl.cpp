@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "LittleEndian.h"
 #include "SymbolRecord.h"
 #include "ValueText.h"
 
@@ -26,11 +27,6 @@ constexpr unsigned long kInfoBuffer = 1024;
 // A value larger than this is not a symbol but a malformed description; its
 // size would otherwise decide an allocation.
 constexpr uint32_t kMaxValueSize = 64u * 1024u * 1024u;
-
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 // The name as the target expects it: with its terminating 0.
 std::string NameRequest(std::string_view name) {
@@ -83,13 +79,12 @@ std::pair<uint32_t, int> VdlAccessImpl::GetHandle(std::string_view name) {
                                                 request.data(), bytesRead);
     if (rc != VDL_OK) return {0, static_cast<int>(rc)};
     if (bytesRead != sizeof(reply)) return {0, VDL_ERR_INVALID_DATA};
-    return {Le32(reply), VDL_OK};
+    return {detail::Le32(reply), VDL_OK};
 }
 
 int VdlAccessImpl::ReleaseHandle(uint32_t handle) {
-    uint8_t request[4] = {static_cast<uint8_t>(handle), static_cast<uint8_t>(handle >> 8),
-                          static_cast<uint8_t>(handle >> 16), static_cast<uint8_t>(handle >> 24)};
-    return static_cast<int>(m_adapter.VdlSyncWriteReq(m_port, kReleaseHandle, 0, sizeof(request), request));
+    auto request = detail::Le32Bytes(handle);
+    return static_cast<int>(m_adapter.VdlSyncWriteReq(m_port, kReleaseHandle, 0, request.size(), request.data()));
 }
 
 SymbolInfo VdlAccessImpl::GetSymbolInfo(std::string_view name) {

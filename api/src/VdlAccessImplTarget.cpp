@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "LittleEndian.h"
 #include "TargetPath.h"
 #include "ZtEventLoggerVdlApi/VdlAccessImpl.h"
 
@@ -33,18 +34,11 @@ constexpr unsigned long kWriteChunk = 0x3F00;
 // and would otherwise decide an allocation.
 constexpr uint32_t kMaxTargetInfo = 1024u * 1024u;
 
-constexpr unsigned short kStateRun = 5;
-constexpr unsigned short kStateConfig = 15;
 constexpr unsigned short kControlToRun = 2;
 constexpr unsigned short kControlToConfig = 16;
 constexpr int kChangeTimeoutMs = 200;
 constexpr int kPolls = 100;
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
-
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 }  // namespace
 
@@ -65,7 +59,7 @@ std::pair<uint32_t, int> VdlAccessImpl::OpenFile(std::string_view path, unsigned
     int rc = PathRequest(kOpenGroup, mode, path, reply, sizeof(reply), &bytesRead);
     if (rc != 0) return {0, rc};
     if (bytesRead != sizeof(reply)) return {0, VDL_ERR_INVALID_DATA};
-    return {Le32(reply), VDL_OK};
+    return {detail::Le32(reply), VDL_OK};
 }
 
 namespace {
@@ -171,7 +165,7 @@ std::pair<std::string, int> VdlAccessImpl::GetTargetInfo() {
     int rc = static_cast<int>(m_adapter.VdlSyncReadReq(kSystemPort, kTargetInfoGroup, kTargetInfoOffset,
                                                        sizeof(length), length));
     if (rc != VDL_OK) return {std::string(), rc};
-    const uint32_t size = Le32(length);
+    const uint32_t size = detail::Le32(length);
     if (size > kMaxTargetInfo) return {std::string(), VDL_ERR_INVALID_DATA};
     std::string text(size, '\0');
     if (size == 0) return {std::move(text), VDL_OK};
@@ -186,9 +180,9 @@ unsigned short VdlAccessImpl::GetVdlState() {
     return state;
 }
 
-bool VdlAccessImpl::SetConfigMode() { return ChangeState(kControlToConfig, kStateConfig); }
+bool VdlAccessImpl::SetConfigMode() { return ChangeState(kControlToConfig, VDL_STATE_CONFIG); }
 
-bool VdlAccessImpl::RestartCorvex() { return ChangeState(kControlToRun, kStateRun); }
+bool VdlAccessImpl::RestartCorvex() { return ChangeState(kControlToRun, VDL_STATE_RUN); }
 
 bool VdlAccessImpl::ChangeState(unsigned short control, unsigned short wanted) {
     // The short time-out keeps each poll short while the runtime restarts;

@@ -66,6 +66,15 @@ enum VdlDataType : uint32_t {
                            // exactly two hex digits (either case) per byte of the symbol
 };
 
+// Runtime states a target reports (GetVdlState); others exist, such as the
+// reconfiguring state between two of these.
+enum VdlRuntimeState : unsigned short {
+    VDL_STATE_RUN = 5,
+    VDL_STATE_STOP = 6,
+    VDL_STATE_ERROR = 11,
+    VDL_STATE_CONFIG = 15,  // configuration mode
+};
+
 // The 36-byte file status record, passed on as the target gave it.
 using FileStatusRecord = std::array<uint8_t, 36>;
 
@@ -147,8 +156,7 @@ public:
     int WriteFile(std::string_view path, std::string_view text);
     // The target's description text.
     std::pair<std::string, int> GetTargetInfo();
-    // The runtime state (5 run, 6 stop, 11 error, 15 configuration mode, ...);
-    // 0 when it cannot be read.
+    // The runtime state (a VdlRuntimeState or another value); 0 when it cannot be read.
     unsigned short GetVdlState();
     // Ask the runtime into configuration mode (state 15) or to restart into
     // run (state 5), then poll its state every 100 ms, about 10 s at most.
