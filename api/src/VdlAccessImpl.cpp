@@ -2,6 +2,7 @@
 // state changes are in VdlAccessImplTarget.cpp.
 #include "ZtEventLoggerVdlApi/VdlAccessImpl.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -44,7 +45,8 @@ std::string FormatNumber(T v) {
 
 }  // namespace
 
-VdlAccessImpl::VdlAccessImpl(std::string_view target, unsigned short symbolPort) : m_target(target), m_port(symbolPort) {
+VdlAccessImpl::VdlAccessImpl(std::string_view target, unsigned short symbolPort)
+    : m_target(target), m_port(symbolPort) {
     // Not checked: a target that cannot be reached shows in every request.
     m_adapter.Connect(m_target.c_str());
 }
@@ -203,7 +205,7 @@ std::pair<std::string, int> VdlAccessImpl::ReadString(const SymbolHandle& handle
         // An odd size leaves its last byte out: it holds no whole unit.
         std::u16string units;
         for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-            char16_t u = static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
+            auto u = static_cast<char16_t>(detail::Le16(reinterpret_cast<const uint8_t*>(bytes.data() + i)));
             if (u == 0) break;
             units.push_back(u);
         }

@@ -33,6 +33,9 @@ constexpr unsigned long kWriteChunk = 0x3F00;
 // Longer than any description a target gives; a larger length is a bad reply
 // and would otherwise decide an allocation.
 constexpr uint32_t kMaxTargetInfo = 1024u * 1024u;
+// A target that never reports the end of a file would otherwise fill the
+// host's memory.
+constexpr size_t kMaxFileSize = 256u * 1024u * 1024u;
 
 constexpr unsigned short kControlToRun = 2;
 constexpr unsigned short kControlToConfig = 16;
@@ -81,7 +84,8 @@ public:
     int Close() {
         if (closed_) return VDL_OK;
         closed_ = true;
-        return static_cast<int>(adapter_.VdlSyncReadWriteReq(kSystemPort, kCloseGroup, handle_, 0, nullptr, 0, nullptr));
+        return static_cast<int>(
+            adapter_.VdlSyncReadWriteReq(kSystemPort, kCloseGroup, handle_, 0, nullptr, 0, nullptr));
     }
 
 private:
@@ -106,6 +110,10 @@ std::pair<std::string, int> VdlAccessImpl::ReadFile(std::string_view path) {
         if (chunkError != VDL_OK || bytesRead == 0) break;
         if (bytesRead > chunk.size()) {
             chunkError = VDL_ERR_INVALID_DATA;
+            break;
+        }
+        if (bytesRead > kMaxFileSize - contents.size()) {
+            chunkError = VDL_ERR_INVALID_SIZE;
             break;
         }
         contents.append(chunk.data(), bytesRead);
@@ -169,7 +177,8 @@ std::pair<std::string, int> VdlAccessImpl::GetTargetInfo() {
     if (size > kMaxTargetInfo) return {std::string(), VDL_ERR_INVALID_DATA};
     std::string text(size, '\0');
     if (size == 0) return {std::move(text), VDL_OK};
-    rc = static_cast<int>(m_adapter.VdlSyncReadReq(kSystemPort, kTargetInfoGroup, kTargetInfoOffset, size, text.data()));
+    rc = static_cast<int>(
+        m_adapter.VdlSyncReadReq(kSystemPort, kTargetInfoGroup, kTargetInfoOffset, size, text.data()));
     if (rc != VDL_OK) return {std::string(), rc};
     return {std::move(text), VDL_OK};
 }

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     std::string symbols, sandbox;
     int symbolPort = -1;
     app.add_option("--symbols", symbols, "JSON symbol file of the local target's symbol service");
-    app.add_option("--symbol-port", symbolPort, "port of the symbol service (default 851)")->check(CLI::Range(1, 65535));
+    app.add_option("--symbol-port", symbolPort, "port of the symbol service (default 851)")
+        ->check(CLI::Range(1, 65535));
     app.add_option("--sandbox", sandbox, "folder of the file requests (default: a temporary folder)");
     CLI11_PARSE(app, argc, argv);
 

@@ -38,7 +38,8 @@ FileService::FileService(const fs::path& root) {
     fs::path dir = root;
     if (dir.empty()) {
         std::string tmpl = (fs::temp_directory_path(ec) / "zt-sim-XXXXXX").string();
-        if (ec || ::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("simulator: cannot make a sandbox folder");
+        if (ec || ::mkdtemp(tmpl.data()) == nullptr)
+            throw std::runtime_error("simulator: cannot make a sandbox folder");
         dir = tmpl;
         ownsRoot_ = true;
     } else {

@@ -148,7 +148,8 @@ public:
     std::pair<FileStatusRecord, int> GetFileStatus(std::string_view path);
     // The whole file, read in chunks of 0x8000 bytes. The file is closed on
     // every path once opened. A failed chunk gives its code with the bytes
-    // read before it; otherwise the close request's code.
+    // read before it (1797 for a file beyond 256 MiB); otherwise the close
+    // request's code.
     std::pair<std::string, int> ReadFile(std::string_view path);
     // Writes text and one terminating 0 byte, in chunks of 0x3F00 bytes. A
     // failed chunk closes the file and gives its code; otherwise the close

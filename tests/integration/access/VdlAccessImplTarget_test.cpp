@@ -210,7 +210,8 @@ TEST_F(TargetAccess, StateChanges) {
         uint16_t to;
         long long minMs;  // the whole change, the reconfiguration included
     } cases[] = {
-        {"run to configuration mode", ZtSim::kStateRun, true, ZtSim::kStateConfig, ZtTest::kLeaveMs + ZtTest::kConfigMs},
+        {"run to configuration mode", ZtSim::kStateRun, true, ZtSim::kStateConfig,
+         ZtTest::kLeaveMs + ZtTest::kConfigMs},
         // Already there: it must wait for the runtime to leave, then come back;
         // returning at the first poll (still 15) would be too early.
         {"configuration mode again", ZtSim::kStateConfig, true, ZtSim::kStateConfig,
