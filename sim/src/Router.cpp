@@ -15,6 +15,7 @@
 
 #include "ZtSim/EventLoggerService.h"
 #include "ZtSim/SystemService.h"
+#include "ZtSim/TargetAccess.h"
 #include "ZtSim/TestService.h"
 
 namespace ZtSim {
@@ -153,8 +154,16 @@ Router::Router(const SimOptions& options) : options_(options) {
         throw std::runtime_error("simulator: pipe failed");
     }
 
-    local_ = &MakeTarget(options_.localNetId, options_.localName, true);
-    for (const auto& r : options_.routes) AddRoute(r);
+    try {
+        local_ = &MakeTarget(options_.localNetId, options_.localName, true);
+        for (const auto& r : options_.routes) AddRoute(r);
+    } catch (...) {
+        // A symbol file or sandbox that cannot be used: no descriptor may outlive the throw.
+        ::close(listenFd_);
+        ::close(wakePipe_[0]);
+        ::close(wakePipe_[1]);
+        throw;
+    }
     acceptThread_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -162,8 +171,11 @@ Router::~Router() { Stop(); }
 
 Target& Router::MakeTarget(const MrxNetId& id, const std::string& name, bool local) {
     auto t = std::make_unique<Target>(*this, id, name);
-    t->AddService(kSystemServicePort, std::make_shared<SystemService>(local));
+    auto system = std::make_shared<SystemService>(local);
+    t->AddService(kSystemServicePort, system);
     t->AddService(kTestPort, std::make_shared<TestService>());
+    auto files = InstallTargetAccess(*t, *system, options_, local);
+    if (local) files_ = std::move(files);
     Target& ref = *t;
     ref.AddService(kEventLoggerPort, std::make_shared<EventLoggerService>(ref));
     std::lock_guard<std::mutex> lk(targetsMutex_);
