@@ -20,8 +20,12 @@ endif()
 function(zt_library_exports target script)
   target_link_options(${target} PRIVATE
     "LINKER:--version-script=${script}"
-    "LINKER:--exclude-libs,ALL"
-    "LINKER:--no-undefined")
+    "LINKER:--exclude-libs,ALL")
+  # Sanitizer runtimes of some compilers are linked into executables only, so
+  # shared libraries are checked for undefined symbols in plain builds alone.
+  if(NOT ZT_SANITIZE AND NOT ZT_BUILD_FUZZ)
+    target_link_options(${target} PRIVATE "LINKER:--no-undefined")
+  endif()
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
 endfunction()
 

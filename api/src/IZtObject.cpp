@@ -1,0 +1,7 @@
+#include "ZtEventLoggerVdlApi/IZtObject.h"
+
+namespace ZtEventLoggerVdlApi {
+
+IZtObject::~IZtObject() = default;
+
+}  // namespace ZtEventLoggerVdlApi

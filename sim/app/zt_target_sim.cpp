@@ -1,0 +1,72 @@
+// zt-target-sim: runs the simulated controller as a daemon until SIGINT or SIGTERM.
+#include <CLI/CLI.hpp>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+#include "ZtSim/SimConfig.h"
+#include "ZtSim/Simulator.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"Simulated controller: message router, system service and test service"};
+    std::string config, bind, netId, name;
+    int port = -1;
+    std::vector<std::string> routes;
+    app.add_option("-c,--config", config, "JSON configuration file");
+    app.add_option("-p,--port", port, "TCP port to listen on (0: any)")->check(CLI::Range(0, 65535));
+    app.add_option("-b,--bind", bind, "address to listen on");
+    app.add_option("--netid", netId, "MrxNetId of the local target");
+    app.add_option("--name", name, "name of the local target");
+    app.add_option("-r,--route", routes, "remote target: name=netid[@address] (repeatable)");
+    CLI11_PARSE(app, argc, argv);
+
+    ZtSim::SimOptions options;
+    options.port = 47800;
+    std::string error;
+    if (!config.empty()) {
+        std::string text;
+        if (!ZtSim::ReadTextFile(config, text, error) || !ZtSim::ParseSimOptions(text, options, error)) {
+            std::cerr << "zt-target-sim: " << error << "\n";
+            return 2;
+        }
+    }
+    if (port >= 0) options.port = static_cast<uint16_t>(port);
+    if (!bind.empty()) options.bindAddress = bind;
+    if (!name.empty()) options.localName = name;
+    if (!netId.empty()) {
+        auto id = ZtSim::ParseNetId(netId);
+        if (!id) {
+            std::cerr << "zt-target-sim: not a NetId: " << netId << "\n";
+            return 2;
+        }
+        options.localNetId = *id;
+    }
+    for (const auto& r : routes) {
+        ZtSim::RouteSpec route;
+        if (!ZtSim::ParseRouteArgument(r, route, error)) {
+            std::cerr << "zt-target-sim: " << error << "\n";
+            return 2;
+        }
+        options.routes.push_back(route);
+    }
+
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);  // before any thread starts
+    try {
+        ZtSim::Simulator sim(options);
+        std::printf("zt-target-sim listening on %s, local target %s (%s), %zu routes\n", sim.Address().c_str(),
+                    ZtSim::NetIdText(options.localNetId).c_str(), options.localName.c_str(), sim.Routes().size());
+        std::fflush(stdout);
+        int sig = 0;
+        sigwait(&set, &sig);
+        std::printf("zt-target-sim stopping\n");
+    } catch (const std::exception& e) {
+        std::cerr << "zt-target-sim: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,63 @@
+// Simulator.h - the simulated controller: a message router on a TCP port with
+// a local target and remote targets reachable by route name.
+//
+// Tests start one in-process on an ephemeral loopback port and point the
+// router client at it (Simulator::Address() is the value for ZT_MRX_ROUTER).
+// Every target gets the system service on port 10000 (route table, state)
+// and the test service on port kTestPort.
+#ifndef ZT_SIM_SIMULATOR_H
+#define ZT_SIM_SIMULATOR_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FaultInjector.h"
+#include "Target.h"
+
+namespace ZtSim {
+
+constexpr uint16_t kSystemServicePort = 10000;
+constexpr uint16_t kTestPort = 20000;
+
+struct SimOptions {
+    std::string bindAddress = "127.0.0.1";
+    uint16_t port = 0;  // 0: an ephemeral port
+    MrxNetId localNetId{{5, 80, 201, 232, 1, 1}};
+    std::string localName = "zt-sim";
+    std::vector<RouteSpec> routes;
+};
+
+class Simulator {
+public:
+    explicit Simulator(SimOptions options = {});  // listens at once; throws std::runtime_error on failure
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    uint16_t Port() const;
+    std::string Address() const;  // "host:port"
+
+    Target& Local();
+    Target* FindTarget(const MrxNetId& netId);
+    Target* FindTargetByName(std::string_view name);
+    // Adds a route to the router's table and a remote target behind it.
+    Target& AddRoute(const RouteSpec& route);
+    std::vector<RouteSpec> Routes() const;
+
+    FaultInjector& Faults();
+    // Closes every client connection now (their pending requests fail).
+    void DropConnections();
+    size_t ConnectionCount() const;
+    size_t SubscriptionCount() const;
+    // Stops listening and closes every connection; the destructor does it too.
+    void Stop();
+
+private:
+    std::unique_ptr<Router> router_;
+};
+
+}  // namespace ZtSim
+
+#endif  // ZT_SIM_SIMULATOR_H

@@ -1,0 +1,72 @@
+// Target.h - one simulated controller: its NetId, its services by port and
+// its runtime state.
+#ifndef ZT_SIM_TARGET_H
+#define ZT_SIM_TARGET_H
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "SimTypes.h"
+
+namespace ZtSim {
+
+class Router;
+
+// Runtime states a target reports through read state.
+enum : uint16_t {
+    kStateInvalid = 0,
+    kStateRun = 5,
+    kStateStop = 6,
+    kStateError = 11,
+    kStateConfig = 15,    // configuration mode
+};
+
+class Target {
+public:
+    Target(Router& router, const MrxNetId& netId, std::string name);
+
+    const MrxNetId& NetId() const { return netId_; }
+    const std::string& Name() const { return name_; }
+
+    // Services. Adding a service to a port replaces the one there.
+    void AddService(uint16_t port, std::shared_ptr<Service> service);
+    void RemoveService(uint16_t port);
+    std::shared_ptr<Service> FindService(uint16_t port) const;
+    template <class T>
+    std::shared_ptr<T> ServiceAs(uint16_t port) const {
+        return std::dynamic_pointer_cast<T>(FindService(port));
+    }
+
+    // Sends one sample to every subscriber of (port, group, offset); returns
+    // how many subscriptions it reached. timeStamp 0 means now.
+    size_t Publish(uint16_t port, uint32_t indexGroup, uint32_t indexOffset, std::span<const uint8_t> bytes,
+                   uint64_t timeStamp = 0);
+    size_t SubscriberCount(uint16_t port, uint32_t indexGroup, uint32_t indexOffset) const;
+
+    // The router's route table (the same for every target of this router).
+    std::vector<RouteSpec> Routes() const;
+    // Whether this is the router's own (local) target.
+    bool IsLocal() const;
+
+    // Runtime state (vdl state, device state) answered by read state.
+    void SetState(uint16_t vdlState, uint16_t deviceState = 0);
+    uint16_t VdlState() const;
+    uint16_t DeviceState() const;
+
+private:
+    Router& router_;
+    const MrxNetId netId_;
+    const std::string name_;
+    mutable std::mutex mutex_;
+    std::map<uint16_t, std::shared_ptr<Service>> services_;
+    uint16_t vdlState_ = kStateRun;
+    uint16_t deviceState_ = 0;
+};
+
+}  // namespace ZtSim
+
+#endif  // ZT_SIM_TARGET_H

@@ -1,0 +1,52 @@
+#include "ZtSim/FaultInjector.h"
+
+namespace ZtSim {
+
+void FaultInjector::Add(const FaultRule& rule) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    rules_.push_back(rule);
+}
+
+void FaultInjector::Clear() {
+    std::lock_guard<std::mutex> lk(mutex_);
+    rules_.clear();
+}
+
+std::optional<FaultRule> FaultInjector::Take(uint16_t port, uint32_t indexGroup, bool hasGroup) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    for (auto it = rules_.begin(); it != rules_.end(); ++it) {
+        if (it->port && *it->port != port) continue;
+        if (it->indexGroup && (!hasGroup || *it->indexGroup != indexGroup)) continue;
+        FaultRule r = *it;
+        if (it->count > 0 && --it->count == 0) rules_.erase(it);
+        return r;
+    }
+    return std::nullopt;
+}
+
+void FaultInjector::FailNext(int count, uint32_t error, std::optional<uint16_t> port) {
+    FaultRule r;
+    r.kind = FaultKind::Error;
+    r.error = error;
+    r.count = count;
+    r.port = port;
+    Add(r);
+}
+
+void FaultInjector::DelayNext(int count, uint32_t delayMs, std::optional<uint16_t> port) {
+    FaultRule r;
+    r.kind = FaultKind::Delay;
+    r.delayMs = delayMs;
+    r.count = count;
+    r.port = port;
+    Add(r);
+}
+
+void FaultInjector::DropNext(std::optional<uint16_t> port) {
+    FaultRule r;
+    r.kind = FaultKind::Drop;
+    r.port = port;
+    Add(r);
+}
+
+}  // namespace ZtSim

@@ -1,0 +1,55 @@
+#include "ZtSim/Target.h"
+
+#include "Router.h"
+
+namespace ZtSim {
+
+Target::Target(Router& router, const MrxNetId& netId, std::string name)
+    : router_(router), netId_(netId), name_(std::move(name)) {}
+
+void Target::AddService(uint16_t port, std::shared_ptr<Service> service) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    services_[port] = std::move(service);
+}
+
+void Target::RemoveService(uint16_t port) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    services_.erase(port);
+}
+
+std::shared_ptr<Service> Target::FindService(uint16_t port) const {
+    std::lock_guard<std::mutex> lk(mutex_);
+    auto it = services_.find(port);
+    return it == services_.end() ? nullptr : it->second;
+}
+
+size_t Target::Publish(uint16_t port, uint32_t indexGroup, uint32_t indexOffset, std::span<const uint8_t> bytes,
+                       uint64_t timeStamp) {
+    return router_.Publish(netId_, port, indexGroup, indexOffset, bytes, timeStamp);
+}
+
+size_t Target::SubscriberCount(uint16_t port, uint32_t indexGroup, uint32_t indexOffset) const {
+    return router_.SubscriberCount(netId_, port, indexGroup, indexOffset);
+}
+
+std::vector<RouteSpec> Target::Routes() const { return router_.Routes(); }
+
+bool Target::IsLocal() const { return &router_.Local() == this; }
+
+void Target::SetState(uint16_t vdlState, uint16_t deviceState) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    vdlState_ = vdlState;
+    deviceState_ = deviceState;
+}
+
+uint16_t Target::VdlState() const {
+    std::lock_guard<std::mutex> lk(mutex_);
+    return vdlState_;
+}
+
+uint16_t Target::DeviceState() const {
+    std::lock_guard<std::mutex> lk(mutex_);
+    return deviceState_;
+}
+
+}  // namespace ZtSim
