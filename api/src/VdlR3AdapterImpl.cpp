@@ -69,8 +69,11 @@ MrxNetId VdlR3AdapterImpl::TargetNetId() const { return Unpack(m_targetNetId.loa
 
 void VdlR3AdapterImpl::SetTargetNetId(const MrxNetId& id) { m_targetNetId.store(Pack(id), std::memory_order_release); }
 
+// Reads the port's state without the connection mutex: notification listeners
+// ask this on the router client's thread while holding the registry lock, and
+// a Connect holding the connection mutex may be waiting for that registry lock
+// (a listener subscribing). The port guards its own state.
 bool VdlR3AdapterImpl::IsConnected() const {
-    std::lock_guard<std::recursive_mutex> lk(m_connectionMutex);
     return m_sync.m_port.MrxPortIsOpen() != 0 && m_sync.m_port.MrxPortConnected() != 0;
 }
 

@@ -5,8 +5,10 @@
 // Results are Vdl error codes (VdlErrors.h): 0, a code of the router client
 // or the target, one of the adapter's own codes, or a listener's refusal code.
 //
-// Threads: any thread may call. Connect and IsConnected are serialised by the
-// connection mutex. Requests take no adapter lock; many may run at once.
+// Threads: any thread may call. Connect calls are serialised by the connection
+// mutex; IsConnected takes no adapter lock, so that a notification listener
+// may ask it while a Connect is under way. Requests take no adapter lock; many
+// may run at once.
 // Listeners are called from Connect and Disconnect on the caller's thread.
 // Notification listeners are called on a router-client thread.
 #ifndef ZT_VDL_R3_ADAPTER_IMPL_H
@@ -43,7 +45,7 @@ public:
     VdlR3AdapterImpl(const VdlR3AdapterImpl&) = delete;
     VdlR3AdapterImpl& operator=(const VdlR3AdapterImpl&) = delete;
 
-    // True while the router port is open and connected.
+    // True while the router port is open and connected. Never blocks on Connect.
     virtual bool IsConnected() const;
     // Opens the router port if needed and connects to the target: a MrxNetId
     // in dotted text, a local alias ("", "localhost", "127.0.0.1",
