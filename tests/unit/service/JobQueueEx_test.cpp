@@ -199,17 +199,19 @@ TEST_F(JobQueue, TimedOutSuspendThenResumeLosesNothing) {
     EXPECT_EQ(receiver.Seen(), (std::vector<uint16_t>{1, 2, 3}));
 }
 
-TEST_F(JobQueue, ReleasedFromItsOwnReceiver) {
-    queue->ZtAddRef();  // the reference the receiver drops
-    std::atomic<bool> released{false};
-    receiver.onBatch = [&] {
-        if (!released.exchange(true)) queue->ZtRelease();
+TEST(JobQueueSelfRelease, ReleasedFromItsOwnReceiver) {
+    // The receiver outlives the worker's last steps after the release.
+    static Receiver receiver;
+    static std::atomic<bool> released{false};
+    auto* q = new JobQueueEx<Frame>(16);
+    q->ZtAddRef();
+    q->Init(&receiver);
+    receiver.onBatch = [q] {
+        if (!released.exchange(true)) q->ZtRelease();  // the last reference, on the worker
     };
-    EXPECT_EQ(queue->ZtRelease(), 1u);
-    queue->Enqueue(MakeFrame(9));  // the worker releases the last reference
-    ASSERT_TRUE(ZtTestWait([&] { return released.load(); }));
-    queue = nullptr;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the worker ends on its own
+    q->Enqueue(MakeFrame(9));
+    ASSERT_TRUE(ZtTestWait([] { return released.load(); }));
+    ASSERT_TRUE(receiver.WaitSeen(1));
 }
 
 TEST(JobQueueStress, ProducersAndWorker) {
