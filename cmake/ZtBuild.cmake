@@ -20,8 +20,12 @@ endif()
 function(zt_library_exports target script)
   target_link_options(${target} PRIVATE
     "LINKER:--version-script=${script}"
-    "LINKER:--exclude-libs,ALL"
-    "LINKER:--no-undefined")
+    "LINKER:--exclude-libs,ALL")
+  # clang's sanitizer runtimes (fuzz builds) live in the executable, so an
+  # instrumented shared library keeps their symbols undefined until loaded.
+  if(NOT ZT_BUILD_FUZZ)
+    target_link_options(${target} PRIVATE "LINKER:--no-undefined")
+  endif()
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
 endfunction()
 
