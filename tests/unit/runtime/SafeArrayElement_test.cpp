@@ -126,14 +126,4 @@ TEST(SafeArrayElement, InterfaceElementsHoldOneReferenceEach) {
     EXPECT_EQ(destroyed, 1);
 }
 
-TEST(SafeArrayElement, ZeroElementDimensionRejectsEveryIndex) {
-    SAFEARRAYBOUND bounds[2] = {{2, 0}, {0, 0}};
-    SAFEARRAY* psa = SafeArrayCreate(VT_I4, 2, bounds);
-    ASSERT_NE(psa, nullptr);
-    LONG indices[2] = {0, 0};
-    void* p = nullptr;
-    EXPECT_EQ(SafeArrayPtrOfIndex(psa, indices, &p), DISP_E_BADINDEX);
-    SafeArrayDestroy(psa);
-}
-
 }  // namespace
