@@ -212,7 +212,6 @@ TEST_F(ComObjectTest, ComPtrCountsCopiesAndNeverTouchesNull) {
     EXPECT_EQ(a.QueryInterface(b.ReleaseAndGetAddressOf()), S_OK);
     EXPECT_TRUE(a.IsEqualObject(b));
     moved = nullptr;
-    moved = moved;
     EXPECT_EQ(RefsOf(a), 2u);
 }
 
