@@ -134,6 +134,15 @@ TEST(Variant, CopyIndCopiesTheReferencedValue) {
     ASSERT_EQ(VariantCopyInd(&inPlace, &inPlace), S_OK);
     EXPECT_EQ(inPlace.vt, VT_I4);
     EXPECT_EQ(inPlace.lVal, -7);
+    // A reference into dest itself: the value is read before dest is cleared.
+    VARIANT owner{}, intoOwner{};
+    owner.vt = VT_BSTR;
+    owner.bstrVal = SysAllocString("kept");
+    intoOwner.vt = VT_BYREF | VT_BSTR;
+    intoOwner.pbstrVal = &owner.bstrVal;
+    ASSERT_EQ(VariantCopyInd(&owner, &intoOwner), S_OK);
+    EXPECT_STREQ(owner.bstrVal, "kept");
+    VariantClear(&owner);
     SysFreeString(text);
     object->Release();
 }
