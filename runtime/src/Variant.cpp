@@ -116,19 +116,25 @@ HRESULT VariantCopyInd(VARIANTARG* pvarDest, const VARIANTARG* pvargSrc) noexcep
     if (!(ref.vt & VT_ARRAY) && (base == VT_DECIMAL || base == VT_RECORD)) return E_NOTIMPL;
     if (!(ref.vt & VT_ARRAY) && base == VT_VARIANT && (ref.pvarVal->vt == (VT_BYREF | VT_VARIANT)))
         return E_INVALIDARG;
-    if (pvarDest == pvargSrc) {
-        VariantInit(pvarDest);
-    } else {
-        HRESULT hr = VariantClear(pvarDest);
-        if (Failed(hr)) return hr;
-        VariantInit(pvarDest);
+    // The value is copied before dest changes, so that a reference into dest
+    // itself still reads the value it refers to.
+    VARIANT copy;
+    VariantInit(&copy);
+    HRESULT hr = CopyReferenced(&copy, ref);
+    if (pvarDest != pvargSrc) {
+        HRESULT cleared = VariantClear(pvarDest);
+        if (Failed(cleared)) {
+            VariantClear(&copy);
+            return cleared;
+        }
     }
-    HRESULT hr = CopyReferenced(pvarDest, ref);
     if (Failed(hr)) {
-        VariantClear(pvarDest);
+        VariantClear(&copy);
         VariantInit(pvarDest);
+        return hr;
     }
-    return hr;
+    std::memcpy(static_cast<void*>(pvarDest), &copy, sizeof(VARIANT));
+    return S_OK;
 }
 
 HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt) noexcept {

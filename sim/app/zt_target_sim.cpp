@@ -6,10 +6,11 @@
 #include <iostream>
 
 #include "ZtSim/SimConfig.h"
+#include "ZtSim/FileService.h"
 #include "ZtSim/Simulator.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"Simulated controller: message router, system service and test service"};
+    CLI::App app{"Simulated controller: message router, system service, symbol service, files and test service"};
     std::string config, bind, netId, name;
     int port = -1;
     std::vector<std::string> routes;
@@ -19,6 +20,12 @@ int main(int argc, char** argv) {
     app.add_option("--netid", netId, "MrxNetId of the local target");
     app.add_option("--name", name, "name of the local target");
     app.add_option("-r,--route", routes, "remote target: name=netid[@address] (repeatable)");
+    std::string symbols, sandbox;
+    int symbolPort = -1;
+    app.add_option("--symbols", symbols, "JSON symbol file of the local target's symbol service");
+    app.add_option("--symbol-port", symbolPort, "port of the symbol service (default 851)")
+        ->check(CLI::Range(1, 65535));
+    app.add_option("--sandbox", sandbox, "folder of the file requests (default: a temporary folder)");
     CLI11_PARSE(app, argc, argv);
 
     ZtSim::SimOptions options;
@@ -34,6 +41,9 @@ int main(int argc, char** argv) {
     if (port >= 0) options.port = static_cast<uint16_t>(port);
     if (!bind.empty()) options.bindAddress = bind;
     if (!name.empty()) options.localName = name;
+    if (!symbols.empty()) options.symbolFile = symbols;
+    if (symbolPort > 0) options.symbolPort = static_cast<uint16_t>(symbolPort);
+    if (!sandbox.empty()) options.sandbox = sandbox;
     if (!netId.empty()) {
         auto id = ZtSim::ParseNetId(netId);
         if (!id) {
@@ -60,6 +70,8 @@ int main(int argc, char** argv) {
         ZtSim::Simulator sim(options);
         std::printf("zt-target-sim listening on %s, local target %s (%s), %zu routes\n", sim.Address().c_str(),
                     ZtSim::NetIdText(options.localNetId).c_str(), options.localName.c_str(), sim.Routes().size());
+        std::printf("symbols on port %u, files in %s\n", static_cast<unsigned>(options.symbolPort),
+                    sim.Files().Root().c_str());
         std::fflush(stdout);
         int sig = 0;
         sigwait(&set, &sig);

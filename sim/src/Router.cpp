@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "ZtSim/SystemService.h"
+#include "ZtSim/TargetAccess.h"
 #include "ZtSim/TestService.h"
 
 namespace ZtSim {
@@ -152,8 +153,16 @@ Router::Router(const SimOptions& options) : options_(options) {
         throw std::runtime_error("simulator: pipe failed");
     }
 
-    local_ = &MakeTarget(options_.localNetId, options_.localName, true);
-    for (const auto& r : options_.routes) AddRoute(r);
+    try {
+        local_ = &MakeTarget(options_.localNetId, options_.localName, true);
+        for (const auto& r : options_.routes) AddRoute(r);
+    } catch (...) {
+        // A symbol file or sandbox that cannot be used: no descriptor may outlive the throw.
+        ::close(listenFd_);
+        ::close(wakePipe_[0]);
+        ::close(wakePipe_[1]);
+        throw;
+    }
     acceptThread_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -161,8 +170,11 @@ Router::~Router() { Stop(); }
 
 Target& Router::MakeTarget(const MrxNetId& id, const std::string& name, bool local) {
     auto t = std::make_unique<Target>(*this, id, name);
-    t->AddService(kSystemServicePort, std::make_shared<SystemService>(local));
+    auto system = std::make_shared<SystemService>(local);
+    t->AddService(kSystemServicePort, system);
     t->AddService(kTestPort, std::make_shared<TestService>());
+    auto files = InstallTargetAccess(*t, *system, options_, local);
+    if (local) files_ = std::move(files);
     Target& ref = *t;
     std::lock_guard<std::mutex> lk(targetsMutex_);
     targets_[NetIdText(id)] = std::move(t);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "MrxWire.h"
+#include "ZtSim/FileService.h"
 #include "ZtSim/Simulator.h"
 
 namespace ZtSim {
@@ -32,6 +33,7 @@ public:
     std::vector<RouteSpec> Routes() const;
 
     FaultInjector& Faults() { return faults_; }
+    FileService& Files() { return *files_; }
     void DropConnections();
     size_t ConnectionCount();
     size_t SubscriptionCount();
@@ -65,6 +67,7 @@ private:
     std::map<std::string, std::unique_ptr<Target>> targets_;  // by NetId text
     Target* local_ = nullptr;
     std::vector<RouteSpec> routes_;
+    std::shared_ptr<FileService> files_;  // the local target's
 
     FaultInjector faults_;
 

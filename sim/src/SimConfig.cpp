@@ -26,6 +26,18 @@ bool NetIdMember(const rapidjson::Value& v, const char* key, MrxNetId& out, std:
     return true;
 }
 
+template <class T>
+bool UintMember(const rapidjson::Value& v, const char* key, T& out, uint32_t max, std::string& error) {
+    auto it = v.FindMember(key);
+    if (it == v.MemberEnd()) return true;
+    if (!it->value.IsUint() || it->value.GetUint() > max) {
+        error = std::string("\"") + key + "\" must be a number of 0.." + std::to_string(max);
+        return false;
+    }
+    out = static_cast<T>(it->value.GetUint());
+    return true;
+}
+
 bool StringMember(const rapidjson::Value& v, const char* key, std::string& out, std::string& error) {
     auto it = v.FindMember(key);
     if (it == v.MemberEnd()) return true;
@@ -61,6 +73,24 @@ bool ParseSimOptions(const std::string& json, SimOptions& options, std::string& 
             return false;
         }
         options.port = static_cast<uint16_t>(port.GetUint());
+    }
+    if (!StringMember(doc, "symbolFile", options.symbolFile, error) ||
+        !StringMember(doc, "sandbox", options.sandbox, error) ||
+        !StringMember(doc, "targetInfo", options.targetInfo, error) ||
+        !UintMember(doc, "symbolPort", options.symbolPort, 65535, error))
+        return false;
+    if (doc.HasMember("stateTiming")) {
+        const auto& timing = doc["stateTiming"];
+        constexpr uint32_t kMaxDelay = 600000;
+        StateTiming& t = options.stateTiming;
+        if (!timing.IsObject()) {
+            error = "\"stateTiming\" must be an object";
+            return false;
+        }
+        if (!UintMember(timing, "leaveMs", t.leaveMs, kMaxDelay, error) ||
+            !UintMember(timing, "configMs", t.configMs, kMaxDelay, error) ||
+            !UintMember(timing, "restartMs", t.restartMs, kMaxDelay, error))
+            return false;
     }
     if (doc.HasMember("routes")) {
         const auto& routes = doc["routes"];

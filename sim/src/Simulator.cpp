@@ -22,6 +22,8 @@ Target& Simulator::AddRoute(const RouteSpec& route) { return router_->AddRoute(r
 
 std::vector<RouteSpec> Simulator::Routes() const { return router_->Routes(); }
 
+FileService& Simulator::Files() { return router_->Files(); }
+
 FaultInjector& Simulator::Faults() { return router_->Faults(); }
 
 void Simulator::DropConnections() { router_->DropConnections(); }

@@ -38,12 +38,33 @@ bool Target::IsLocal() const { return &router_.Local() == this; }
 
 void Target::SetState(uint16_t vdlState, uint16_t deviceState) {
     std::lock_guard<std::mutex> lk(mutex_);
+    schedule_.clear();
     vdlState_ = vdlState;
     deviceState_ = deviceState;
 }
 
+void Target::ScheduleStates(const std::vector<StateStep>& steps) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    schedule_.clear();
+    auto at = std::chrono::steady_clock::now();
+    for (const StateStep& s : steps) {
+        at += std::chrono::milliseconds(s.afterMs);
+        schedule_.emplace_back(at, s.vdlState);
+    }
+    ApplyDueSteps();
+}
+
+void Target::ApplyDueSteps() const {
+    const auto now = std::chrono::steady_clock::now();
+    while (!schedule_.empty() && schedule_.front().first <= now) {
+        vdlState_ = schedule_.front().second;
+        schedule_.pop_front();
+    }
+}
+
 uint16_t Target::VdlState() const {
     std::lock_guard<std::mutex> lk(mutex_);
+    ApplyDueSteps();
     return vdlState_;
 }
 

@@ -83,23 +83,29 @@ HRESULT InitFromArguments(CComObject<T>* object, Args&&... args) {
     }
 }
 
+// The HRESULT of a hook that may also return nothing (success).
+template <class Hook>
+HRESULT HookResult(Hook&& hook) {
+    if constexpr (std::is_void_v<decltype(hook())>) {
+        hook();
+        return S_OK;
+    } else {
+        return hook();
+    }
+}
+
 /* Copies the state of source into the fresh object: T::CopyStateFrom(source)
- * when T has it (void or HRESULT), else the container m_coll. With first and
- * last, only the elements [first, last) of m_coll (or CopyStateFrom(source,
- * first, last)); a range outside the source gives E_INVALIDARG. A copy onto
- * itself does nothing. Exceptions are mapped. */
+ * when T has it (returning void or HRESULT), else the container m_coll. With
+ * first and last, only the elements [first, last) of m_coll (or
+ * CopyStateFrom(source, first, last)); a range outside the source gives
+ * E_INVALIDARG. A copy onto itself does nothing. Exceptions are mapped. */
 template <class T>
 HRESULT InitCComObject(CComObject<T>* object, const T& source) noexcept {
     if (!object) return E_INVALIDARG;
     if (static_cast<const T*>(object) == &source) return S_OK;
     return ZtAtlCall([&]() -> HRESULT {
         if constexpr (requires { object->CopyStateFrom(source); }) {
-            if constexpr (std::is_void_v<decltype(object->CopyStateFrom(source))>) {
-                object->CopyStateFrom(source);
-                return S_OK;
-            } else {
-                return object->CopyStateFrom(source);
-            }
+            return HookResult([&] { return object->CopyStateFrom(source); });
         } else {
             object->m_coll = source.m_coll;
             return S_OK;
@@ -113,7 +119,7 @@ HRESULT InitCComObject(CComObject<T>* object, const T& source, int first, int la
     if (static_cast<const T*>(object) == &source) return S_OK;
     return ZtAtlCall([&]() -> HRESULT {
         if constexpr (requires { object->CopyStateFrom(source, first, last); }) {
-            return object->CopyStateFrom(source, first, last);
+            return HookResult([&] { return object->CopyStateFrom(source, first, last); });
         } else {
             const auto& from = source.m_coll;
             if (first < 0 || first > last || static_cast<std::size_t>(last) > from.size()) return E_INVALIDARG;

@@ -26,6 +26,7 @@
 #ifndef ZT_ATLCOM_COM_OBJECT_H
 #define ZT_ATLCOM_COM_OBJECT_H
 
+#include "ZtAtlCom/Dispatch.h"
 #include "ZtAtlCom/Unknown.h"
 
 #include <atomic>
@@ -80,6 +81,11 @@ public:
     // a class may hide it with its own.
     HRESULT FinalConstruct() noexcept { return S_OK; }
 
+    // Runs first in the destruction of CComObject<T>, while the object still
+    // answers AddRef/Release/QueryInterface (its count then holds the large
+    // negative guard value); a class releases what refers back to it here.
+    void FinalRelease() noexcept {}
+
     void Lock() const { m_mutex.lock(); }
     void Unlock() const { m_mutex.unlock(); }
 
@@ -119,7 +125,10 @@ class CComObject final : public Base {
 public:
     CComObject() = default;
 
-    ~CComObject() override { this->m_dwRef.exchange(detail::kDestroyingRefCount); }
+    ~CComObject() override {
+        this->m_dwRef.exchange(detail::kDestroyingRefCount);
+        this->FinalRelease();
+    }
 
     HRESULT QueryInterface(REFIID iid, void** ppvObject) override {
         return this->_InternalQueryInterface(iid, ppvObject);

@@ -114,12 +114,14 @@ ZT_ATLCOM_API bool GuidStringToGuid(const char* text, ZtAtlCom::GUID* guid) noex
 
 }  // namespace ZtCppUtils::detail
 
-#define ZT_BIND_IID(Type, iidConstant)                                                         \
-    constexpr const ::ZtAtlCom::IID& ZtIidOf(::ZtAtlCom::IidTag<Type>) noexcept { \
-        return iidConstant;                                                                    \
+// [[maybe_unused]]: interfaces declared in an unnamed namespace (tests) may
+// never have their id asked for.
+#define ZT_BIND_IID(Type, iidConstant)                                                \
+    [[maybe_unused]] constexpr const ::ZtAtlCom::IID& ZtIidOf(::ZtAtlCom::IidTag<Type>) noexcept { \
+        return iidConstant;                                                           \
     }
 
-#define ZT_DECLARE_IID(Interface, text)                                                         \
+#define ZT_DECLARE_IID(Interface, text)                                                            \
     inline constexpr ::ZtAtlCom::IID IID_##Interface = ::ZtAtlCom::detail::ParseGuidLiteral(text); \
     ZT_BIND_IID(Interface, IID_##Interface)
 

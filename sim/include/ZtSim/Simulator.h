@@ -3,8 +3,10 @@
 //
 // Tests start one in-process on an ephemeral loopback port and point the
 // router client at it (Simulator::Address() is the value for ZT_MRX_ROUTER).
-// Every target gets the system service on port 10000 (route table, state)
-// and the test service on port kTestPort.
+// Every target gets the system service on port 10000 (route table, state,
+// state changes, target information) and the test service on port kTestPort;
+// the local target also gets the symbol service on options.symbolPort and the
+// file requests in its sandbox folder (see TargetAccess.h).
 #ifndef ZT_SIM_SIMULATOR_H
 #define ZT_SIM_SIMULATOR_H
 
@@ -14,6 +16,8 @@
 #include <vector>
 
 #include "FaultInjector.h"
+#include "StateMachine.h"
+#include "SymbolService.h"
 #include "Target.h"
 
 namespace ZtSim {
@@ -27,7 +31,15 @@ struct SimOptions {
     MrxNetId localNetId{{5, 80, 201, 232, 1, 1}};
     std::string localName = "zt-sim";
     std::vector<RouteSpec> routes;
+    // Target access of the local target.
+    std::string symbolFile;  // JSON symbols (SymbolService.h); empty: the built-in ones
+    uint16_t symbolPort = kDefaultSymbolPort;
+    std::string sandbox;     // folder of the file requests; empty: a temporary one, removed at the end
+    std::string targetInfo;  // target information text; empty: made from the name and the NetId
+    StateTiming stateTiming;  // every target
 };
+
+class FileService;
 
 class Simulator {
 public:
@@ -45,6 +57,9 @@ public:
     // Adds a route to the router's table and a remote target behind it.
     Target& AddRoute(const RouteSpec& route);
     std::vector<RouteSpec> Routes() const;
+
+    // The local target's file requests (sandbox folder, open files).
+    FileService& Files();
 
     FaultInjector& Faults();
     // Closes every client connection now (their pending requests fail).

@@ -3,6 +3,8 @@
 #ifndef ZT_SIM_TARGET_H
 #define ZT_SIM_TARGET_H
 
+#include <chrono>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,6 +25,14 @@ enum : uint16_t {
     kStateStop = 6,
     kStateError = 11,
     kStateConfig = 15,    // configuration mode
+    kStateReconfig = 16,  // between states while the runtime reconfigures
+};
+
+// One step of a scheduled state change: afterMs after the step before it (or
+// after the schedule was made, for the first), the target reports vdlState.
+struct StateStep {
+    uint32_t afterMs = 0;
+    uint16_t vdlState = 0;
 };
 
 class Target {
@@ -53,7 +63,11 @@ public:
     bool IsLocal() const;
 
     // Runtime state (vdl state, device state) answered by read state.
+    // SetState also cancels a schedule still running.
     void SetState(uint16_t vdlState, uint16_t deviceState = 0);
+    // The runtime state then changes by itself, step by step, as time passes
+    // (seen by every reader of the state); replaces a schedule still running.
+    void ScheduleStates(const std::vector<StateStep>& steps);
     uint16_t VdlState() const;
     uint16_t DeviceState() const;
 
@@ -63,8 +77,11 @@ private:
     const std::string name_;
     mutable std::mutex mutex_;
     std::map<uint16_t, std::shared_ptr<Service>> services_;
-    uint16_t vdlState_ = kStateRun;
+    mutable uint16_t vdlState_ = kStateRun;  // advanced by the schedule when read
     uint16_t deviceState_ = 0;
+    // Steps not reached yet, applied when the state is read (caller holds mutex_).
+    void ApplyDueSteps() const;
+    mutable std::deque<std::pair<std::chrono::steady_clock::time_point, uint16_t>> schedule_;
 };
 
 }  // namespace ZtSim

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "AdapterTestUtil.h"
 #include "SimFixture.h"
 #include "ZtEventLoggerVdlApi/VdlR3AdapterImpl.h"
@@ -82,7 +84,9 @@ TEST_F(Registry_, TimeoutRestoredAfterFailedAndSuccessfulAdds) {
     EXPECT_EQ(a.VdlSyncAddDeviceNotificationReq(kTestPort, 777, 0, &l1, 0), 1861u);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500));
     EXPECT_EQ(a.VdlSyncGetTimeout(), 3000u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the simulator serves a connection in order
+    // The simulator serves one connection's requests in order: the next probe
+    // would wait behind the delayed one and outlive its own 200 ms.
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
     // The router refuses the subscription: the reservation goes away.
     EXPECT_EQ(a.VdlSyncAddDeviceNotificationReq(ZtSim::kSystemServicePort, 777, 0, &l1, 0), 1793u);
     EXPECT_EQ(a.VdlSyncGetTimeout(), 3000u);
