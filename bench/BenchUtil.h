@@ -52,6 +52,15 @@ inline void Print(const char* name, const Result& r, double target, bool higherI
                 r.baselineNs, r.Ratio(), higherIsBetter ? ">=" : "<=", target, met ? "met" : "NOT met");
 }
 
+// For throughput: the ratio is ours per second over the baseline's per second
+// (the baseline's time over ours); higher is better.
+inline void PrintThroughput(const char* name, const Result& r, double operations, double target) {
+    double ratio = r.baselineNs / r.oursNs;
+    std::printf("%-40s ours %12.0f/s  baseline %12.0f/s  ratio %.3f  (target >= %.2f: %s)\n", name,
+                operations * 1e9 / r.oursNs, operations * 1e9 / r.baselineNs, ratio, target,
+                ratio >= target ? "met" : "NOT met");
+}
+
 }  // namespace ZtBench
 
 #endif  // ZT_BENCH_UTIL_H

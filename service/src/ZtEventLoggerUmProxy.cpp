@@ -1,0 +1,203 @@
+#include "ZtEventLoggerUmProxy.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "ZtEventLoggerVdlApi/VdlErrors.h"
+
+namespace ZtEventLoggerVdlProxy {
+
+using ZtEventLoggerVdlApi::VDL_ERR_INVALID_DATA;
+using ZtEventLoggerVdlApi::VDL_ERR_NO_MEMORY;
+
+ZtEventLoggerUmProxy::ZtEventLoggerUmProxy(std::shared_ptr<VdlR3AdapterCore> adapter, Queue* queue)
+    : m_adapter(std::move(adapter)) {
+    if (queue != nullptr) {
+        queue->ZtAddRef();
+        m_queue.reset(queue);
+    }
+    if (m_adapter) m_adapter->AddListener(AsListener());
+    if (m_queue) m_queue->Init(this);
+    m_stop = OsUserCreateEvent(nullptr, 0, 0, nullptr);
+    m_activity = OsUserCreateEvent(nullptr, 0, 0, nullptr);
+}
+
+ZtEventLoggerUmProxy::~ZtEventLoggerUmProxy() {
+    StopMonitor();
+    OsUserCloseHandle(m_stop);
+    OsUserCloseHandle(m_activity);
+    if (m_adapter) m_adapter->RemoveListener(AsListener());
+    // The queue first: its worker may still be dispatching to the handler.
+    m_queue.reset();
+    m_adapter.reset();
+    m_handler = nullptr;
+}
+
+ZtAtlCom::ULONG ZtEventLoggerUmProxy::ZtAddRef() { return m_refs.Increment(); }
+
+ZtAtlCom::ULONG ZtEventLoggerUmProxy::ZtRelease() {
+    ZtAtlCom::ULONG n = m_refs.Decrement();
+    if (n == 0) delete this;
+    return n;
+}
+
+HRESULT ZtEventLoggerUmProxy::ZtQueryInterface(const ZtAtlCom::IID& iid, void** object) {
+    if (object == nullptr) return ZtAtlCom::E_POINTER;
+    *object = nullptr;
+    if (iid == g_IID_IZtEventLoggerUmProxy)
+        *object = static_cast<IZtEventLoggerUmProxy*>(this);
+    else if (iid == g_IID_IZtEventLoggerUmProxyInit)
+        *object = static_cast<IZtEventLoggerUmProxyInit*>(this);
+    else if (iid == g_IID_IResourceManager)
+        *object = static_cast<IResourceManager*>(this);
+    else
+        return ZtAtlCom::ZT_E_NOINTERFACE;
+    ZtAddRef();
+    return ZtAtlCom::S_OK;
+}
+
+void ZtEventLoggerUmProxy::Initialize(IZtEventHandler* handler) {
+    if (m_handler.GetInterfacePtr() == handler) return;
+    m_handler = ZtAtlCom::_zt_com_ptr_t<ZtAtlCom::_zt_com_IIID<IZtEventHandler>>(handler);
+}
+
+uint32_t ZtEventLoggerUmProxy::OnConnectionStateChaned(ConnectionState state) {
+    switch (state) {
+        case ConnectionState::Connected: return static_cast<uint32_t>(OnConnected());
+        case ConnectionState::Disconnected: return static_cast<uint32_t>(OnDisconected());
+        default: return 0;
+    }
+}
+
+HRESULT ZtEventLoggerUmProxy::OnConnected() {
+    uint32_t rc = m_adapter->VdlSyncAddDeviceNotificationReq(kServicePort, kGroupNotification, 0,
+                                                             AsNotificationListener(), 0);
+    if (rc != 0) return SubscriptionErrorToHResult(rc);
+    // A stop signal left over from a monitor that ended on its own while being
+    // stopped must not end the new one at once.
+    OsUserResetEvent(m_stop);
+    OS_HANDLE thread = nullptr;
+    if (OsUserCreateThreadEx(nullptr, &ZtEventLoggerUmProxy::Consume, this, 0, &thread, 0, nullptr) != 0) {
+        OS_HANDLE previous = m_monitor.exchange(thread);
+        if (previous != nullptr) {  // cannot happen while connects are serialised; never leak a handle
+            OsUserCloseHandle(previous);
+        }
+    }
+    return ZtAtlCom::S_OK;
+}
+
+void ZtEventLoggerUmProxy::StopMonitor() {
+    OS_HANDLE monitor = m_monitor.exchange(nullptr);
+    if (monitor == nullptr) return;
+    OsUserSetEvent(m_stop);
+    OsUserWaitForSingleObject(monitor, kStopWaitMs);
+    OsUserCloseHandle(monitor);
+}
+
+HRESULT ZtEventLoggerUmProxy::OnDisconected() {
+    StopMonitor();
+    m_adapter->VdlSyncDelDeviceNotificationReq(kServicePort, AsNotificationListener(), 0);
+    if (m_queue) m_queue->Clear();
+    return ZtAtlCom::S_OK;
+}
+
+uint32_t ZtEventLoggerUmProxy::OnVdlNotification(unsigned short, long, unsigned long size, void* data, long) {
+    if (size == 0 || data == nullptr) return VDL_ERR_INVALID_DATA;
+    // Checked at the boundary: a frame or record that does not fit the bytes
+    // received is never queued, so the worker reads only what arrived.
+    if (CheckNotificationFrame(data, size) != FrameCheck::Ok) {
+        m_malformedFrames.fetch_add(1);
+        return VDL_ERR_INVALID_DATA;
+    }
+    void* copy = std::malloc(size);
+    if (copy == nullptr) return VDL_ERR_NO_MEMORY;
+    std::memcpy(copy, data, size);
+    if (!m_queue || !m_adapter->IsConnected()) {
+        std::free(copy);
+        return 0;
+    }
+    HRESULT hr = m_queue->Enqueue(static_cast<const ZtEventStreamHeader*>(copy));
+    if (ZtAtlCom::Succeeded(hr)) return 0;
+    // Over capacity (the copy is queued) or not taken (the copy is ours): the
+    // queue is cleared to keep up. The loss is counted and the active-alarm
+    // list marked for a read of all active events from the service.
+    const uint64_t before = m_queue->DroppedFrames();
+    m_queue->Clear();
+    uint64_t lost = m_queue->DroppedFrames() - before;
+    if (hr != ZtAtlCom::E_FAIL) {
+        std::free(copy);
+        ++lost;
+    }
+    m_lostFrames.fetch_add(lost);
+    m_resyncRequested.store(true);
+    return 0;
+}
+
+void ZtEventLoggerUmProxy::OnNotification(const std::list<const ZtEventStreamHeader*>& frames) {
+    for (const ZtEventStreamHeader* frame : frames) OnNotification(frame);
+}
+
+HRESULT ZtEventLoggerUmProxy::OnNotification(const ZtEventStreamHeader* frame) {
+    bool activity = false;
+    HRESULT hr = DispatchNotificationFrame(frame, m_handler.GetInterfacePtr(), &activity);
+    if (activity) OsUserSetEvent(m_activity);
+    return hr;
+}
+
+uint32_t ZtEventLoggerUmProxy::Consume(void* p) {
+    auto* proxy = static_cast<ZtEventLoggerUmProxy*>(p);
+    OS_HANDLE handles[2] = {proxy->m_activity, proxy->m_stop};
+    for (;;) {
+        uint32_t w = OsUserWaitForMultipleObjects(2, handles, 0, kQuietMs);
+        if (w == OS_WAIT_OBJECT_0) continue;  // activity
+        if (w != OS_WAIT_TIMEOUT) return 0;   // stop (or the events are gone)
+        if (proxy->m_adapter->IsConnected() && proxy->m_queue && proxy->m_queue->IsEmpty()) {
+            // Quiet with nothing queued: end, closing the handle unless a stop
+            // has already taken it (then the stopper waits for us and closes it).
+            OS_HANDLE self = proxy->m_monitor.exchange(nullptr);
+            if (self != nullptr) OsUserCloseHandle(self);
+            return 0;
+        }
+    }
+}
+
+// The requests and text lookups join the service link with the request layer.
+HRESULT ZtEventLoggerUmProxy::ReadActiveEvents(std::vector<ZtEventEntity*>&) { return ZtAtlCom::E_NOTIMPL; }
+HRESULT ZtEventLoggerUmProxy::GetLoggedEvents(std::vector<ZtEventEntity*>&, uint32_t) { return ZtAtlCom::E_NOTIMPL; }
+HRESULT ZtEventLoggerUmProxy::GetLoggedEvents2(std::vector<ZtEventEntity*>&, IZtStreamSerializable*) {
+    return ZtAtlCom::E_NOTIMPL;
+}
+HRESULT ZtEventLoggerUmProxy::ClearLoggedEvents() { return ZtAtlCom::E_NOTIMPL; }
+HRESULT ZtEventLoggerUmProxy::ConfirmAlarms(int64_t, IZtStreamSerializable*) { return ZtAtlCom::E_NOTIMPL; }
+HRESULT ZtEventLoggerUmProxy::ClearAlarms(int64_t, bool, IZtStreamSerializable*) { return ZtAtlCom::E_NOTIMPL; }
+HRESULT ZtEventLoggerUmProxy::ClearAllAlarms(bool) { return ZtAtlCom::E_NOTIMPL; }
+HRESULT ZtEventLoggerUmProxy::ConfirmAllAlarms() { return ZtAtlCom::E_NOTIMPL; }
+HRESULT ZtEventLoggerUmProxy::ConfirmEvent(const ZtEventKey&) { return ZtAtlCom::E_NOTIMPL; }
+HRESULT ZtEventLoggerUmProxy::SendMessage(SerializedStream*) { return ZtAtlCom::E_NOTIMPL; }
+HRESULT ZtEventLoggerUmProxy::ExportLoggedEvents(const char*, IZtStreamSerializable*) { return ZtAtlCom::E_NOTIMPL; }
+HRESULT ZtEventLoggerUmProxy::GetMessageString(const ZtEventKey&, const ZtEventLoggerCommon::ZtEventArguments&, void*,
+                                               int64_t, char** text) {
+    if (text != nullptr) *text = nullptr;
+    return ZtAtlCom::E_NOTIMPL;
+}
+HRESULT ZtEventLoggerUmProxy::GetEventClassName(const GUID&, int64_t, char** text) {
+    if (text != nullptr) *text = nullptr;
+    return ZtAtlCom::E_NOTIMPL;
+}
+HRESULT ZtEventLoggerUmProxy::GetCauseRemedy(const GUID&, const unsigned int&, int64_t, std::vector<CauseRemedy>&) {
+    return ZtAtlCom::E_NOTIMPL;
+}
+HRESULT ZtEventLoggerUmProxy::GetEventClassDetails(const GUID&, int64_t, std::vector<Detail>&) {
+    return ZtAtlCom::E_NOTIMPL;
+}
+HRESULT ZtEventLoggerUmProxy::GetEventDetails(const GUID&, const unsigned int&, int64_t, std::vector<Detail>&) {
+    return ZtAtlCom::E_NOTIMPL;
+}
+HRESULT ZtEventLoggerUmProxy::VdlSyncReadWrite(unsigned long, unsigned long, unsigned long, const void*) {
+    return ZtAtlCom::E_NOTIMPL;
+}
+HRESULT ZtEventLoggerUmProxy::ClearResourceCache() { return ZtAtlCom::E_NOTIMPL; }
+HRESULT ZtEventLoggerUmProxy::LoadResourceFile(const std::string&) { return ZtAtlCom::E_NOTIMPL; }
+HRESULT ZtEventLoggerUmProxy::UnloadResourceFile(const std::string&) { return ZtAtlCom::E_NOTIMPL; }
+
+}  // namespace ZtEventLoggerVdlProxy

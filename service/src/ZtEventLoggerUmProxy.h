@@ -1,0 +1,135 @@
+// ZtEventLoggerUmProxy.h - the one link to the event logger service.
+//
+// Follows the router adapter's connection state: on Connected it subscribes to
+// the service's notification frames and starts the activity monitor; on
+// Disconnected it stops the monitor, unsubscribes and drops queued frames. It
+// copies every incoming frame into the job queue (router client thread) and,
+// on the queue's worker thread, dispatches each frame to the event handler.
+//
+// Threads: construction, Initialize, the connection-state calls (inside the
+// adapter's Connect/Disconnect) and requests on host threads; OnVdlNotification
+// on a router client thread; OnNotification on the queue worker; Consume on
+// the activity monitor's own thread.
+#ifndef ZT_EVENT_LOGGER_UM_PROXY_H
+#define ZT_EVENT_LOGGER_UM_PROXY_H
+
+#include <atomic>
+#include <list>
+#include <memory>
+
+#include "JobQueueEx.h"
+#include "ServiceProtocol.h"
+#include "ZtEventLoggerVdlApi/VdlListeners.h"
+#include "ZtEventLoggerVdlApi/VdlR3AdapterCore.h"
+#include "ZtServiceInterfaces.h"
+
+namespace ZtEventLoggerVdlProxy {
+
+using ZtEventLoggerCommon::IJobQueueEx;
+using ZtEventLoggerCommon::IJobQueueExCallbackReceiver;
+using ZtEventLoggerVdlApi::ConnectionState;
+using ZtEventLoggerVdlApi::VdlR3AdapterCore;
+
+class ZtEventLoggerUmProxy : public IZtEventLoggerUmProxy,
+                             public IZtEventLoggerUmProxyInit,
+                             public IResourceManager,
+                             public ZtEventLoggerVdlApi::IConnectionStateListener,
+                             public ZtEventLoggerVdlApi::IVdlNotificationListener,
+                             public IJobQueueExCallbackReceiver<const ZtEventStreamHeader> {
+public:
+    using Queue = IJobQueueEx<const ZtEventStreamHeader>;
+
+    // Registers with the adapter as a connection-state listener and with the
+    // queue (when not null) as its receiver. The count starts at 0.
+    ZtEventLoggerUmProxy(std::shared_ptr<VdlR3AdapterCore> adapter, Queue* queue);
+    ZtEventLoggerUmProxy(const ZtEventLoggerUmProxy&) = delete;
+    ZtEventLoggerUmProxy& operator=(const ZtEventLoggerUmProxy&) = delete;
+
+    // IZtUnknown, shared by the three counted bases.
+    ZtAtlCom::ULONG ZtAddRef() override;
+    HRESULT ZtQueryInterface(const ZtAtlCom::IID& iid, void** object) override;
+    ZtAtlCom::ULONG ZtRelease() override;
+
+    // Requests (IZtEventLoggerUmProxy).
+    HRESULT ReadActiveEvents(std::vector<ZtEventEntity*>& events) override;
+    HRESULT GetLoggedEvents(std::vector<ZtEventEntity*>& events, uint32_t count) override;
+    HRESULT GetLoggedEvents2(std::vector<ZtEventEntity*>& events, IZtStreamSerializable* settings) override;
+    HRESULT ClearLoggedEvents() override;
+    HRESULT ConfirmAlarms(int64_t timeStamp, IZtStreamSerializable* filter) override;
+    HRESULT ClearAlarms(int64_t timeStamp, bool resetConfirmation, IZtStreamSerializable* filter) override;
+    HRESULT ClearAllAlarms(bool resetConfirmation) override;
+    HRESULT ConfirmAllAlarms() override;
+    HRESULT ConfirmEvent(const ZtEventKey& key) override;
+    HRESULT SendMessage(SerializedStream* stream) override;
+    HRESULT ExportLoggedEvents(const char* fileName, IZtStreamSerializable* settings) override;
+
+    // The class's own slots, in this order.
+    void Initialize(IZtEventHandler* handler) override;
+    uint32_t OnConnectionStateChaned(ConnectionState state) override;
+    uint32_t OnVdlNotification(unsigned short port, long timeStamp, unsigned long size, void* data,
+                               long userValue) override;
+    void OnNotification(const std::list<const ZtEventStreamHeader*>& frames) override;
+    virtual HRESULT OnNotification(const ZtEventStreamHeader* frame);
+    using IResourceManager::GetMessageString;
+    HRESULT GetMessageString(const ZtEventKey& key, const ZtEventLoggerCommon::ZtEventArguments& arguments,
+                             void* argumentData, int64_t languageId, char** text) override;
+    HRESULT GetEventClassName(const GUID& eventClass, int64_t languageId, char** text) override;
+    HRESULT GetCauseRemedy(const GUID& eventClass, const unsigned int& eventId, int64_t languageId,
+                           std::vector<CauseRemedy>& out) override;
+    HRESULT GetEventClassDetails(const GUID& eventClass, int64_t languageId, std::vector<Detail>& out) override;
+    HRESULT GetEventDetails(const GUID& eventClass, const unsigned int& eventId, int64_t languageId,
+                            std::vector<Detail>& out) override;
+    virtual HRESULT VdlSyncReadWrite(unsigned long indexGroup, unsigned long indexOffset, unsigned long writeLength,
+                                     const void* writeData);
+    HRESULT ClearResourceCache() override;
+    HRESULT LoadResourceFile(const std::string& path) override;
+    HRESULT UnloadResourceFile(const std::string& path) override;
+
+    // The two halves of OnConnectionStateChaned.
+    HRESULT OnConnected();
+    HRESULT OnDisconected();
+
+    // The activity monitor's thread routine.
+    static uint32_t Consume(void* proxy);
+
+    // Losses the link can see. A full queue is cleared: the frames it held
+    // are counted here and the active-alarm list is marked for
+    // resynchronisation from the service (read of all active events).
+    uint64_t LostFrames() const noexcept { return m_lostFrames.load(); }
+    // Samples refused at arrival because their frame or record did not fit the
+    // bytes received.
+    uint64_t MalformedFrames() const noexcept { return m_malformedFrames.load(); }
+    bool ResyncRequested() const noexcept { return m_resyncRequested.load(); }
+    // Returns whether a resynchronisation was requested, and clears the mark.
+    bool TakeResyncRequest() noexcept { return m_resyncRequested.exchange(false); }
+    bool MonitorRunning() const noexcept { return m_monitor.load() != nullptr; }
+
+    // The quiet time after which the activity monitor ends by itself.
+    static constexpr uint32_t kQuietMs = 5000;
+    static constexpr uint32_t kStopWaitMs = 10000;
+
+private:
+    ~ZtEventLoggerUmProxy();
+    void StopMonitor();
+    IConnectionStateListener* AsListener() { return this; }
+    IVdlNotificationListener* AsNotificationListener() { return this; }
+
+    ZtAtlCom::ZtUnknownCount m_refs;
+    ZtAtlCom::_zt_com_ptr_t<ZtAtlCom::_zt_com_IIID<IZtEventHandler>> m_handler;
+    std::shared_ptr<VdlR3AdapterCore> m_adapter;
+    ZtAtlCom::ZtComPtrLite<Queue> m_queue;
+    // Taken out with an atomic exchange by whoever closes it, so it is closed
+    // exactly once and never waited on after closing.
+    std::atomic<OS_HANDLE> m_monitor{nullptr};
+    OS_HANDLE m_activity = nullptr;  // automatic reset
+    OS_HANDLE m_stop = nullptr;      // automatic reset
+    RequestHandleCounter m_requestHandles;
+
+    std::atomic<uint64_t> m_lostFrames{0};
+    std::atomic<uint64_t> m_malformedFrames{0};
+    std::atomic<bool> m_resyncRequested{false};
+};
+
+}  // namespace ZtEventLoggerVdlProxy
+
+#endif  // ZT_EVENT_LOGGER_UM_PROXY_H

@@ -1,0 +1,89 @@
+// EventHandlerStub.h - an event handler that records the notifications it is
+// given, for tests of the service link. It can hold the calling thread at a
+// gate to keep the queue's worker busy.
+#ifndef ZT_TEST_EVENT_HANDLER_STUB_H
+#define ZT_TEST_EVENT_HANDLER_STUB_H
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ZtServiceInterfaces.h"
+
+namespace ZtTest {
+
+class EventHandlerStub : public ZtEventLoggerVdlProxy::IZtEventHandler {
+public:
+    using HRESULT = ZtAtlCom::HRESULT;
+    using ZtEventEntity = ZtEventLoggerCommon::ZtEventEntity;
+
+    struct Call {
+        std::string what;
+        uint32_t eventId;
+    };
+
+    ZtAtlCom::ULONG ZtAddRef() override { return 1; }
+    ZtAtlCom::ULONG ZtRelease() override { return 1; }
+    HRESULT ZtQueryInterface(const ZtAtlCom::IID&, void** p) override {
+        if (p) *p = nullptr;
+        return ZtAtlCom::ZT_E_NOINTERFACE;
+    }
+    HRESULT OnNewEvent(ZtEventEntity* r) override { return Note("raised", r); }
+    HRESULT OnClearAlarm(ZtEventEntity* r) override { return Note("cleared", r); }
+    HRESULT OnNewMessage(ZtEventEntity* r) override { return Note("message", r); }
+    HRESULT OnDisposeActiveAlarm(ZtEventEntity* r) override { return Note("disposed", r); }
+    HRESULT OnAlarmConfirmed(ZtEventEntity* r) override { return Note("confirmed", r); }
+    HRESULT OnClearAlarmList() override { return Note("list cleared", nullptr); }
+    HRESULT ConfirmEvent(ZtEventEntity*) override { return 0; }
+    HRESULT GetActiveAlarms(std::vector<ZtAtlCom::CComPtr<ZtEventLoggerVdlProxy::IZtAlarm>>&) override { return 0; }
+    HRESULT ClearAllAlarms(bool) override { return 0; }
+    HRESULT ConfirmAllAlarms() override { return 0; }
+
+    // While closed, every call waits at the gate (after counting its entry).
+    void Close() {
+        std::lock_guard<std::mutex> lk(m_);
+        open_ = false;
+    }
+    void Open() {
+        {
+            std::lock_guard<std::mutex> lk(m_);
+            open_ = true;
+        }
+        cv_.notify_all();
+    }
+    bool WaitEntered(int n, int ms = 5000) {
+        std::unique_lock<std::mutex> lk(m_);
+        return cv_.wait_for(lk, std::chrono::milliseconds(ms), [&] { return entered_ >= n; });
+    }
+    bool WaitCalls(size_t n, int ms = 5000) {
+        std::unique_lock<std::mutex> lk(m_);
+        return cv_.wait_for(lk, std::chrono::milliseconds(ms), [&] { return calls_.size() >= n; });
+    }
+    std::vector<Call> Calls() {
+        std::lock_guard<std::mutex> lk(m_);
+        return calls_;
+    }
+
+private:
+    HRESULT Note(const char* what, ZtEventEntity* r) {
+        std::unique_lock<std::mutex> lk(m_);
+        ++entered_;
+        cv_.notify_all();
+        cv_.wait(lk, [&] { return open_; });
+        calls_.push_back({what, r != nullptr ? r->eventId : 0});
+        cv_.notify_all();
+        return 0;
+    }
+
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool open_ = true;
+    int entered_ = 0;
+    std::vector<Call> calls_;
+};
+
+}  // namespace ZtTest
+
+#endif  // ZT_TEST_EVENT_HANDLER_STUB_H
