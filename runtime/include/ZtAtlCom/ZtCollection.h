@@ -140,6 +140,12 @@ protected:
  *   ToSafeArray(out)            a VT_VARIANT array (lower bound 0) of the items as VT_DISPATCH
  * A null item or a range that is empty or outside the vector: E_INVALIDARG;
  * a null out-pointer: E_POINTER. */
+// An interface may have operations of its own named Add or Remove (the
+// argument list has Add(VARIANT) and Remove(int)); the vector operations take
+// other arguments and sit beside them. A class that overrides such an
+// operation reaches the vector one as IZtVectorOnSTLImpl::Add(item).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Woverloaded-virtual"
 template <class Itf, class Class, class DispBase, class Item, const IID* piidItem, class Stored = Item,
           class Traits = IZtVectorOnSTLTraits<Item, piidItem, Stored>>
 class IZtVectorOnSTLImpl : public IZtCollectionOnSTLImpl<Itf, Class, DispBase, Traits> {
@@ -275,6 +281,7 @@ private:
         return identity;
     }
 };
+#pragma GCC diagnostic pop
 
 }  // namespace ZtAtlCom
 

@@ -217,6 +217,20 @@ TEST_F(ConnectionPointTest, FireEventWithoutSinksOrOwner) {
     EXPECT_EQ(FireEvent<1>(source->m_vec, static_cast<CTestSource*>(nullptr)), E_INVALIDARG);
 }
 
+TEST_F(ConnectionPointTest, ASinkHeldOnlyByTheTableMayUnadviseItselfDuringItsCall) {
+    auto* sink = new RecordingSink();
+    DWORD cookie = Advise(sink);
+    int calls = 0;
+    sink->onInvoke = [&calls, p = point.p, cookie] {
+        ++calls;
+        EXPECT_EQ(p->Unadvise(cookie), S_OK);
+    };
+    sink->Release();  // the table's reference is the only one left
+    EXPECT_EQ(Fire(), S_OK);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(g_liveSinks.load(), 0) << "released once its call returned";
+}
+
 TEST_F(ConnectionPointTest, ArgumentsArriveFirstGivenFirstWithTheirTypes) {
     RecordingSink* first = NewSink();
     RecordingSink* second = NewSink();
