@@ -259,8 +259,13 @@ private:
                 return E_OUTOFMEMORY;
             }
             // Takes the records over, so releasing the enumerator releases them.
-            enumerator->Init(records, records + filled, nullptr, ZtEnumTakeOwnership);
-            hr = enumerator->QueryInterface(iid_of<IEnumConnections>(), reinterpret_cast<void**>(ppEnum));
+            hr = enumerator->Init(records, records + filled, nullptr, ZtEnumTakeOwnership);
+            if (Failed(hr)) {
+                for (std::size_t i = 0; i < filled; ++i) records[i].pUnk->Release();
+                delete[] records;
+            } else {
+                hr = enumerator->QueryInterface(iid_of<IEnumConnections>(), reinterpret_cast<void**>(ppEnum));
+            }
             enumerator->Release();
             return hr;
         }
