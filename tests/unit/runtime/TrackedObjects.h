@@ -51,6 +51,12 @@ private:
     bool m_answersDispatch;
 };
 
+// The count of p's object (taken and given back).
+inline ULONG RefsOf(IUnknown* p) {
+    p->AddRef();
+    return p->Release();
+}
+
 }  // namespace ZtTest
 
 #endif  // ZT_TESTS_RUNTIME_TRACKED_OBJECTS_H
