@@ -22,6 +22,7 @@ public:
     struct Call {
         std::string what;
         uint32_t eventId;
+        std::vector<uint8_t> record;  // a copy of the record given (empty for a cleared list)
     };
 
     ZtAtlCom::ULONG ZtAddRef() override { return 1; }
@@ -72,7 +73,12 @@ private:
         ++entered_;
         cv_.notify_all();
         cv_.wait(lk, [&] { return open_; });
-        calls_.push_back({what, r != nullptr ? r->eventId : 0});
+        std::vector<uint8_t> bytes;
+        if (r != nullptr) {
+            auto* p = reinterpret_cast<const uint8_t*>(r);
+            bytes.assign(p, p + ZtEventLoggerCommon::RecordLength(r));
+        }
+        calls_.push_back({what, r != nullptr ? r->eventId : 0, std::move(bytes)});
         cv_.notify_all();
         return 0;
     }
