@@ -1,6 +1,5 @@
 #include "JobQueueEx.h"
 
-#include <cstdlib>
 #include <mutex>
 
 namespace ZtEventLoggerCommon {
@@ -45,11 +44,29 @@ JobQueueEx<T>::~JobQueueEx() {
     FreeAll(m_listA);
     FreeAll(m_listB);
     FreeAll(m_batch);
+    m_spare.clear();
+}
+
+// The work and idle events change only under the queue lock, so their state
+// is mirrored there and a producer pays for an event call only when the
+// state really changes.
+template <class T>
+void JobQueueEx<T>::SignalWork(bool on) {
+    if (m_workSet == on) return;
+    m_workSet = on;
+    on ? OsUserSetEvent(m_work) : OsUserResetEvent(m_work);
+}
+
+template <class T>
+void JobQueueEx<T>::SignalIdle(bool on) {
+    if (m_idleSet == on) return;
+    m_idleSet = on;
+    on ? OsUserSetEvent(m_idle) : OsUserResetEvent(m_idle);
 }
 
 template <class T>
 void JobQueueEx<T>::FreeAll(std::list<T*>& frames) {
-    for (T* f : frames) std::free(const_cast<void*>(static_cast<const void*>(f)));
+    m_pool.ReleaseAll(frames);
     frames.clear();
 }
 
@@ -81,15 +98,20 @@ template <class T>
 HRESULT JobQueueEx<T>::Enqueue(T* frame) {
     std::lock_guard<Mutex> lk(m_lock);
     std::list<T*>& list = Slot(m_writeSlot);
-    try {
-        list.push_back(frame);
-    } catch (...) {
-        return ZtAtlCom::E_POINTER;  // not taken: the frame stays with the caller
+    if (!m_spare.empty()) {
+        list.splice(list.end(), m_spare, m_spare.begin());
+        list.back() = frame;
+    } else {
+        try {
+            list.push_back(frame);
+        } catch (...) {
+            return ZtAtlCom::E_POINTER;  // not taken: the frame stays with the caller
+        }
     }
     HRESULT hr = list.size() > m_capacity ? ZtAtlCom::E_FAIL : ZtAtlCom::S_OK;
-    OsUserResetEvent(m_idle);
+    SignalIdle(false);
     m_pending = true;
-    if (!m_suspended) OsUserSetEvent(m_work);
+    if (!m_suspended) SignalWork(true);
     return hr;
 }
 
@@ -120,7 +142,7 @@ bool JobQueueEx<T>::Suspend(unsigned int milliseconds, bool resumeOnTimeout) {
     std::list<T*>& held = Slot(m_writeSlot);
     m_writeSlot = previousWrite;
     Slot(m_writeSlot).splice(Slot(m_writeSlot).end(), held);
-    if (m_pending) OsUserSetEvent(m_work);
+    if (m_pending) SignalWork(true);
     return false;
 }
 
@@ -135,7 +157,7 @@ bool JobQueueEx<T>::Resume() {
     // queued before those held back: keep them, and keep them first.
     if (oldRead != m_readSlot) Slot(m_readSlot).splice(Slot(m_readSlot).begin(), Slot(oldRead));
     if (!Slot(m_readSlot).empty()) m_pending = true;
-    if (m_pending) OsUserSetEvent(m_work);
+    if (m_pending) SignalWork(true);
     return true;
 }
 
@@ -163,7 +185,7 @@ uint32_t JobQueueEx<T>::Consume(void* queue) {
     for (;;) {
         if (OsUserWaitForMultipleObjects(2, handles, 0, OS_INFINITE) != OS_WAIT_OBJECT_0) {
             std::lock_guard<Mutex> lk(q->m_lock);
-            FreeAll(q->m_batch);
+            q->FreeAll(q->m_batch);
             return 0;
         }
         std::list<T*> batch;
@@ -174,19 +196,25 @@ uint32_t JobQueueEx<T>::Consume(void* queue) {
             q->m_batch.swap(q->Slot(q->m_readSlot));
             q->m_pending = !q->m_batch.empty();
             if (q->m_batch.empty()) {
-                OsUserResetEvent(q->m_work);
-                OsUserSetEvent(q->m_idle);
+                q->SignalWork(false);
+                q->SignalIdle(true);
                 continue;
             }
             batch.swap(q->m_batch);
             receiver = q->m_receiver;
         }
         if (receiver != nullptr) receiver->OnNotification(batch);
-        FreeAll(batch);
-        if (orphaned->load()) {
+        if (orphaned->load()) {  // the queue and its pool are gone
+            for (T* f : batch) FramePool::FreeDirect(f);
             delete orphaned;
             return 0;
         }
+        // The frames go back to the pool and the list nodes to the producers,
+        // so that a steady stream allocates nothing at all.
+        q->m_pool.ReleaseAll(batch);
+        for (T*& f : batch) f = nullptr;
+        std::lock_guard<Mutex> lk(q->m_lock);
+        if (q->m_spare.size() < kMaxSpareNodes) q->m_spare.splice(q->m_spare.end(), batch);
     }
 }
 

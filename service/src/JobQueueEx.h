@@ -5,10 +5,11 @@
 // the receiver. The queue can be suspended (new frames are held back while
 // those queued before are drained) and resumed, and tells whether it is idle.
 //
-// Frames are byte blocks allocated with malloc by the producer; from a
-// successful or over-capacity Enqueue on, the queue owns them and frees them
-// after the receiver returned, in Clear, when the worker stops and in the
-// destructor.
+// Frames are byte blocks the producer allocates with the queue's
+// AllocateFrame; from a successful or over-capacity Enqueue on, the queue owns
+// them and releases them after the receiver returned, in Clear, when the
+// worker stops and in the destructor. A frame that was not enqueued goes back
+// with ReleaseFrame.
 #ifndef ZT_JOB_QUEUE_EX_H
 #define ZT_JOB_QUEUE_EX_H
 
@@ -17,6 +18,7 @@
 #include <list>
 #include <thread>
 
+#include "FramePool.h"
 #include "ServiceProtocol.h"
 #include "ZtAtlCom/ZtUnknown.h"
 #include "ZtPalDrvIf.h"
@@ -58,6 +60,9 @@ struct IJobQueueEx : ZtAtlCom::IZtUnknown {
     virtual ~IJobQueueEx() = default;
     // Frames dropped by Clear since construction.
     virtual uint64_t DroppedFrames() const = 0;
+    // Memory for a frame of size bytes (null when out of memory), and its release.
+    virtual void* AllocateFrame(size_t size) = 0;
+    virtual void ReleaseFrame(T* frame) = 0;
 };
 
 template <class T>
@@ -79,6 +84,8 @@ public:
     bool WaitFinished(unsigned int milliseconds) override;
     bool IsEmpty() override;
     uint64_t DroppedFrames() const override { return m_dropped.load(); }
+    void* AllocateFrame(size_t size) override { return m_pool.Allocate(size); }
+    void ReleaseFrame(T* frame) override { m_pool.Release(frame); }
 
     // The worker thread routine.
     static uint32_t Consume(void* queue);
@@ -98,10 +105,13 @@ private:
         OS_CRITICAL_SECTION m_cs;
     };
 
-    static void FreeAll(std::list<T*>& frames);
+    void FreeAll(std::list<T*>& frames);
+    void SignalWork(bool on);
+    void SignalIdle(bool on);
     std::list<T*>& Slot(int index) { return index == 0 ? m_listA : m_listB; }
 
     ZtAtlCom::ZtUnknownCount m_refs;
+    FramePool m_pool;  // first in, last out: frames in the lists below come from it
     OS_HANDLE m_work;   // manual reset: frames wait for the worker
     OS_HANDLE m_idle;   // manual reset: the worker found nothing more to do
     OS_HANDLE m_stop;   // automatic reset: the worker is to end
@@ -111,9 +121,13 @@ private:
     int m_writeSlot = 0;
     int m_readSlot = 0;
     std::list<T*> m_batch;
+    std::list<T*> m_spare;  // emptied list nodes, reused by Enqueue
+    static constexpr size_t kMaxSpareNodes = 65536;
     const unsigned int m_capacity;
     bool m_suspended = false;
     bool m_pending = false;
+    bool m_workSet = false;  // mirrors of the two manual-reset events, under the lock
+    bool m_idleSet = true;
     IJobQueueExCallbackReceiver<T>* m_receiver = nullptr;
     std::atomic<uint64_t> m_dropped{0};
     // Set when the queue is destroyed from its own worker (a receiver released

@@ -1,6 +1,5 @@
 #include "ZtEventLoggerUmProxy.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "ZtEventLoggerVdlApi/VdlErrors.h"
@@ -109,14 +108,16 @@ uint32_t ZtEventLoggerUmProxy::OnVdlNotification(unsigned short, long, unsigned 
         m_malformedFrames.fetch_add(1);
         return VDL_ERR_INVALID_DATA;
     }
-    void* copy = std::malloc(size);
+    if (!m_queue) return 0;
+    void* copy = m_queue->AllocateFrame(size);
     if (copy == nullptr) return VDL_ERR_NO_MEMORY;
     std::memcpy(copy, data, size);
-    if (!m_queue || !m_adapter->IsConnected()) {
-        std::free(copy);
+    auto* frame = static_cast<const ZtEventStreamHeader*>(copy);
+    if (!m_adapter->IsConnected()) {
+        m_queue->ReleaseFrame(frame);
         return 0;
     }
-    HRESULT hr = m_queue->Enqueue(static_cast<const ZtEventStreamHeader*>(copy));
+    HRESULT hr = m_queue->Enqueue(frame);
     if (ZtAtlCom::Succeeded(hr)) return 0;
     // Over capacity (the copy is queued) or not taken (the copy is ours): the
     // queue is cleared to keep up. The loss is counted and the active-alarm
@@ -125,7 +126,7 @@ uint32_t ZtEventLoggerUmProxy::OnVdlNotification(unsigned short, long, unsigned 
     m_queue->Clear();
     uint64_t lost = m_queue->DroppedFrames() - before;
     if (hr != ZtAtlCom::E_FAIL) {
-        std::free(copy);
+        m_queue->ReleaseFrame(frame);
         ++lost;
     }
     m_lostFrames.fetch_add(lost);

@@ -22,9 +22,9 @@ bool ZtTestWait(const std::function<bool()>& cond) {
     return cond();
 }
 
-// Frames are malloc'd blocks; the type field carries a sequence number.
-Frame* MakeFrame(uint16_t seq) {
-    auto* f = static_cast<ZtEventStreamHeader*>(std::malloc(sizeof(ZtEventStreamHeader)));
+// Frames come from the queue; the type field carries a sequence number.
+Frame* MakeFrame(IJobQueueEx<Frame>* q, uint16_t seq) {
+    auto* f = static_cast<ZtEventStreamHeader*>(q->AllocateFrame(sizeof(ZtEventStreamHeader)));
     f->version = 1;
     f->type = seq;
     f->format = 0;
@@ -98,7 +98,7 @@ protected:
 };
 
 TEST_F(JobQueue, DeliversInOrderAndBecomesIdle) {
-    for (uint16_t i = 0; i < 500; ++i) ASSERT_EQ(queue->Enqueue(MakeFrame(i)), ZtAtlCom::S_OK);
+    for (uint16_t i = 0; i < 500; ++i) ASSERT_EQ(queue->Enqueue(MakeFrame(queue, i)), ZtAtlCom::S_OK);
     ASSERT_TRUE(queue->WaitFinished(5000));
     auto seen = receiver.Seen();
     ASSERT_EQ(seen.size(), 500u);
@@ -112,7 +112,7 @@ TEST_F(JobQueue, DeliversInOrderAndBecomesIdle) {
 TEST_F(JobQueue, IsEmptyFalseFromEnqueueUntilProcessed) {
     EXPECT_TRUE(queue->IsEmpty());
     receiver.Close();
-    queue->Enqueue(MakeFrame(1));
+    queue->Enqueue(MakeFrame(queue, 1));
     ASSERT_TRUE(receiver.WaitEntered(1));
     EXPECT_FALSE(queue->IsEmpty());  // the worker holds the frame
     receiver.Open();
@@ -122,10 +122,10 @@ TEST_F(JobQueue, IsEmptyFalseFromEnqueueUntilProcessed) {
 
 TEST_F(JobQueue, OverCapacityIsReportedAndTheFrameKept) {
     receiver.Close();
-    queue->Enqueue(MakeFrame(0));
+    queue->Enqueue(MakeFrame(queue, 0));
     ASSERT_TRUE(receiver.WaitEntered(1));  // worker blocked with frame 0
-    for (uint16_t i = 1; i <= 2048; ++i) ASSERT_EQ(queue->Enqueue(MakeFrame(i)), ZtAtlCom::S_OK) << i;
-    EXPECT_EQ(queue->Enqueue(MakeFrame(2049)), ZtAtlCom::E_FAIL);  // the 2049th queued frame
+    for (uint16_t i = 1; i <= 2048; ++i) ASSERT_EQ(queue->Enqueue(MakeFrame(queue, i)), ZtAtlCom::S_OK) << i;
+    EXPECT_EQ(queue->Enqueue(MakeFrame(queue, 2049)), ZtAtlCom::E_FAIL);  // the 2049th queued frame
     receiver.Open();
     ASSERT_TRUE(receiver.WaitSeen(2050));
     EXPECT_EQ(receiver.Seen().back(), 2049);
@@ -133,10 +133,10 @@ TEST_F(JobQueue, OverCapacityIsReportedAndTheFrameKept) {
 
 TEST_F(JobQueue, ClearDropsQueuedFramesButNotTheBatchUnderWay) {
     receiver.Close();
-    queue->Enqueue(MakeFrame(1));
+    queue->Enqueue(MakeFrame(queue, 1));
     ASSERT_TRUE(receiver.WaitEntered(1));
-    queue->Enqueue(MakeFrame(2));
-    queue->Enqueue(MakeFrame(3));
+    queue->Enqueue(MakeFrame(queue, 2));
+    queue->Enqueue(MakeFrame(queue, 3));
     queue->Clear();
     EXPECT_EQ(queue->DroppedFrames(), 2u);
     receiver.Open();
@@ -146,9 +146,9 @@ TEST_F(JobQueue, ClearDropsQueuedFramesButNotTheBatchUnderWay) {
 
 TEST_F(JobQueue, SuspendHoldsFramesBackUntilResume) {
     receiver.Close();
-    queue->Enqueue(MakeFrame(1));
+    queue->Enqueue(MakeFrame(queue, 1));
     ASSERT_TRUE(receiver.WaitEntered(1));
-    queue->Enqueue(MakeFrame(2));  // queued before the suspension
+    queue->Enqueue(MakeFrame(queue, 2));  // queued before the suspension
     std::thread opener([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         receiver.Open();
@@ -156,8 +156,8 @@ TEST_F(JobQueue, SuspendHoldsFramesBackUntilResume) {
     EXPECT_TRUE(queue->Suspend(5000, false));  // the worker drains 1 and 2
     opener.join();
     EXPECT_TRUE(queue->Suspend(0, false));  // already suspended: true at once
-    queue->Enqueue(MakeFrame(3));
-    queue->Enqueue(MakeFrame(4));
+    queue->Enqueue(MakeFrame(queue, 3));
+    queue->Enqueue(MakeFrame(queue, 4));
     EXPECT_TRUE(queue->WaitFinished(0));  // suspended: true at once
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(receiver.Seen(), (std::vector<uint16_t>{1, 2}));
@@ -165,18 +165,18 @@ TEST_F(JobQueue, SuspendHoldsFramesBackUntilResume) {
     ASSERT_TRUE(receiver.WaitSeen(4));
     EXPECT_EQ(receiver.Seen(), (std::vector<uint16_t>{1, 2, 3, 4}));
     EXPECT_TRUE(queue->Resume());  // running: nothing changes
-    queue->Enqueue(MakeFrame(5));
+    queue->Enqueue(MakeFrame(queue, 5));
     ASSERT_TRUE(receiver.WaitSeen(5));
 }
 
 TEST_F(JobQueue, TimedOutSuspendWithResumeKeepsOrder) {
     receiver.Close();
-    queue->Enqueue(MakeFrame(1));
+    queue->Enqueue(MakeFrame(queue, 1));
     ASSERT_TRUE(receiver.WaitEntered(1));
-    queue->Enqueue(MakeFrame(2));
+    queue->Enqueue(MakeFrame(queue, 2));
     std::thread producer([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        queue->Enqueue(MakeFrame(3));  // held back by the suspension
+        queue->Enqueue(MakeFrame(queue, 3));  // held back by the suspension
     });
     EXPECT_FALSE(queue->Suspend(60, true));  // worker blocked: times out, resumes
     producer.join();
@@ -188,11 +188,11 @@ TEST_F(JobQueue, TimedOutSuspendWithResumeKeepsOrder) {
 
 TEST_F(JobQueue, TimedOutSuspendThenResumeLosesNothing) {
     receiver.Close();
-    queue->Enqueue(MakeFrame(1));
+    queue->Enqueue(MakeFrame(queue, 1));
     ASSERT_TRUE(receiver.WaitEntered(1));
-    queue->Enqueue(MakeFrame(2));  // still in the read list when the suspension times out
+    queue->Enqueue(MakeFrame(queue, 2));  // still in the read list when the suspension times out
     EXPECT_FALSE(queue->Suspend(30, false));
-    queue->Enqueue(MakeFrame(3));  // held back
+    queue->Enqueue(MakeFrame(queue, 3));  // held back
     EXPECT_TRUE(queue->Resume());
     receiver.Open();
     ASSERT_TRUE(receiver.WaitSeen(3));
@@ -209,7 +209,7 @@ TEST(JobQueueSelfRelease, ReleasedFromItsOwnReceiver) {
     receiver.onBatch = [q] {
         if (!released.exchange(true)) q->ZtRelease();  // the last reference, on the worker
     };
-    q->Enqueue(MakeFrame(9));
+    q->Enqueue(MakeFrame(q, 9));
     ASSERT_TRUE(ZtTestWait([] { return released.load(); }));
     ASSERT_TRUE(receiver.WaitSeen(1));
 }
@@ -222,7 +222,7 @@ TEST(JobQueueStress, ProducersAndWorker) {
     std::vector<std::thread> producers;
     for (int p = 0; p < 3; ++p)
         producers.emplace_back([q] {
-            for (int i = 0; i < 3000; ++i) q->Enqueue(MakeFrame(static_cast<uint16_t>(i)));
+            for (int i = 0; i < 3000; ++i) q->Enqueue(MakeFrame(q, static_cast<uint16_t>(i)));
         });
     std::thread suspender([q] {
         for (int i = 0; i < 50; ++i) {
@@ -236,6 +236,34 @@ TEST(JobQueueStress, ProducersAndWorker) {
     ASSERT_TRUE(r.WaitSeen(9000));
     EXPECT_EQ(r.Seen().size(), 9000u);
     q->ZtRelease();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FramePool, ReusesBlocksBySizeClassWithinItsBound) {
+    ZtEventLoggerCommon::FramePool pool;
+    struct Case {
+        size_t size;
+        bool reused;  // a released block of this size comes back for the same size
+    } cases[] = {{1, true}, {256, true}, {257, true}, {65536, true}, {65537, false}};
+    for (const auto& c : cases) {
+        void* a = pool.Allocate(c.size);
+        ASSERT_NE(a, nullptr);
+        std::memset(a, 0xAB, c.size);  // the whole size is usable
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % alignof(std::max_align_t), 0u);
+        pool.Release(a);
+        void* b = pool.Allocate(c.size);
+        if (c.reused) EXPECT_EQ(a, b) << c.size;
+        pool.Release(b);
+    }
+    // Memory kept for reuse stays within the bound; the rest is freed at once.
+    std::vector<void*> many;
+    for (int i = 0; i < 200; ++i) many.push_back(pool.Allocate(65536));
+    for (void* p : many) pool.Release(p);
+    EXPECT_LE(pool.PooledBytes(), ZtEventLoggerCommon::FramePool::kMaxPooledBytes);
+    pool.Release(nullptr);
 }
 
 }  // namespace
