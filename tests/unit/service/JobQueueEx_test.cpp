@@ -255,7 +255,9 @@ TEST(FramePool, ReusesBlocksBySizeClassWithinItsBound) {
         EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % alignof(std::max_align_t), 0u);
         pool.Release(a);
         void* b = pool.Allocate(c.size);
-        if (c.reused) EXPECT_EQ(a, b) << c.size;
+        if (c.reused) {
+            EXPECT_EQ(a, b) << c.size;
+        }
         pool.Release(b);
     }
     // Memory kept for reuse stays within the bound; the rest is freed at once.
