@@ -80,6 +80,17 @@ inline std::vector<uint8_t> BuildRecord(const RecordSpec& s) {
     return b;
 }
 
+// A notification frame: the 12-byte header (version, type, format 0, payload
+// length) and the payload.
+inline std::vector<uint8_t> BuildFrame(uint32_t version, uint16_t type, const std::vector<uint8_t>& payload) {
+    std::vector<uint8_t> f(12, 0);
+    PutV(f, 0, version);
+    PutV(f, 4, type);
+    PutV(f, 8, static_cast<uint32_t>(payload.size()));
+    f.insert(f.end(), payload.begin(), payload.end());
+    return f;
+}
+
 }  // namespace ZtTest
 
 #endif  // ZT_TEST_RECORD_BYTES_H

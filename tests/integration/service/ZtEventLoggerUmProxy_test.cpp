@@ -28,13 +28,7 @@ std::vector<uint8_t> Frame(uint16_t type, uint32_t eventId, uint32_t version = 1
         s.data = {1, 0, 0, 0};
         payload = ZtTest::BuildRecord(s);
     }
-    std::vector<uint8_t> f(12);
-    uint32_t len = static_cast<uint32_t>(payload.size());
-    std::memcpy(f.data(), &version, 4);
-    std::memcpy(f.data() + 4, &type, 2);
-    std::memcpy(f.data() + 8, &len, 4);
-    f.insert(f.end(), payload.begin(), payload.end());
-    return f;
+    return ZtTest::BuildFrame(version, type, payload);
 }
 
 class ServiceProxy : public ZtTest::SimFixture {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "EventHandlerStub.h"
 #include "RecordBytes.h"
 #include "ZtServiceInterfaces.h"
 
@@ -37,38 +38,10 @@ TEST(ServiceProtocol, RequestHandlesWrapModulo65535) {
     EXPECT_EQ(c.Next(), 1);  // the 65536th
 }
 
-class RecordingHandler : public IZtEventHandler {
-public:
-    ZtAtlCom::ULONG ZtAddRef() override { return 1; }
-    ZtAtlCom::ULONG ZtRelease() override { return 1; }
-    HRESULT ZtQueryInterface(const ZtAtlCom::IID&, void**) override { return ZtAtlCom::E_NOINTERFACE; }
-    HRESULT OnNewEvent(ZtEventEntity* r) override { return Note("raised", r); }
-    HRESULT OnClearAlarm(ZtEventEntity* r) override { return Note("cleared", r); }
-    HRESULT OnNewMessage(ZtEventEntity* r) override { return Note("message", r); }
-    HRESULT OnDisposeActiveAlarm(ZtEventEntity* r) override { return Note("disposed", r); }
-    HRESULT OnAlarmConfirmed(ZtEventEntity* r) override { return Note("confirmed", r); }
-    HRESULT OnClearAlarmList() override { return Note("list cleared", nullptr); }
-    HRESULT ConfirmEvent(ZtEventEntity*) override { return 0; }
-    HRESULT GetActiveAlarms(std::vector<ZtAtlCom::CComPtr<IZtAlarm>>&) override { return 0; }
-    HRESULT ClearAllAlarms(bool) override { return 0; }
-    HRESULT ConfirmAllAlarms() override { return 0; }
-    HRESULT Note(const char* what, ZtEventEntity* r) {
-        calls.push_back(what);
-        ids.push_back(r != nullptr ? r->eventId : 0);
-        return 0;
-    }
-    std::vector<std::string> calls;
-    std::vector<uint32_t> ids;
-};
+using ZtTest::EventHandlerStub;
 
 std::vector<uint8_t> Frame(uint32_t version, uint16_t type, const std::vector<uint8_t>& payload) {
-    std::vector<uint8_t> f(12);
-    uint32_t len = static_cast<uint32_t>(payload.size());
-    std::memcpy(f.data(), &version, 4);
-    std::memcpy(f.data() + 4, &type, 2);
-    std::memcpy(f.data() + 8, &len, 4);
-    f.insert(f.end(), payload.begin(), payload.end());
-    return f;
+    return ZtTest::BuildFrame(version, type, payload);
 }
 
 TEST(ServiceProtocol, FramesDispatchByType) {
@@ -92,7 +65,7 @@ TEST(ServiceProtocol, FramesDispatchByType) {
         {0, 4, false, nullptr, false, MakeHResult(0x9811070Eu)},
     };
     for (const auto& c : cases) {
-        RecordingHandler h;
+        EventHandlerStub h;
         auto f = Frame(c.version, c.type, c.withRecord ? record : std::vector<uint8_t>());
         ASSERT_EQ(CheckNotificationFrame(f.data(), f.size()), FrameCheck::Ok);
         bool activity = !c.activity;
@@ -100,13 +73,15 @@ TEST(ServiceProtocol, FramesDispatchByType) {
                   c.hr)
             << c.type;
         EXPECT_EQ(activity, c.activity) << c.type;
+        auto calls = h.Calls();
         if (c.call == nullptr) {
-            EXPECT_TRUE(h.calls.empty()) << c.type;
+            EXPECT_TRUE(calls.empty()) << c.type;
         } else {
-            ASSERT_EQ(h.calls.size(), 1u) << c.type;
-            EXPECT_EQ(h.calls[0], c.call);
+            ASSERT_EQ(calls.size(), 1u) << c.type;
+            EXPECT_EQ(calls[0].what, c.call);
             if (c.withRecord) {
-                EXPECT_EQ(h.ids[0], 31u);
+                EXPECT_EQ(calls[0].eventId, 31u);
+                EXPECT_EQ(calls[0].record, record);
             }
         }
     }
@@ -139,11 +114,11 @@ TEST(ServiceProtocol, FrameChecksRefuseWhatDoesNotFit) {
     };
     for (const auto& c : cases) EXPECT_EQ(CheckNotificationFrame(c.bytes.data(), c.bytes.size()), c.expect) << c.what;
     // Dispatch itself refuses a record that does not fit the declared payload.
-    RecordingHandler h;
+    EventHandlerStub h;
     auto bad = Frame(1, 1, std::vector<uint8_t>(50, 0));
     EXPECT_EQ(DispatchNotificationFrame(reinterpret_cast<const ZtEventStreamHeader*>(bad.data()), &h, nullptr),
               ZT_E_BAD_RECORD);
-    EXPECT_TRUE(h.calls.empty());
+    EXPECT_TRUE(h.Calls().empty());
 }
 
 TEST(ServiceProtocol, InterfaceIdsFixedAtLoad) {
