@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
         options.localNetId = *id;
     }
     for (const auto& r : routes) {
-        ZtSim::RouteSpec route;
+        ZtSim::RouteEntry route;
         if (!ZtSim::ParseRouteArgument(r, route, error)) {
             std::cerr << "zt-target-sim: " << error << "\n";
             return 2;

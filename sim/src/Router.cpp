@@ -196,7 +196,7 @@ Target* Router::FindTargetByName(std::string_view name) {
     return nullptr;
 }
 
-Target& Router::AddRoute(const RouteSpec& route) {
+Target& Router::AddRoute(const RouteEntry& route) {
     {
         std::lock_guard<std::mutex> lk(targetsMutex_);
         routes_.push_back(route);
@@ -206,7 +206,7 @@ Target& Router::AddRoute(const RouteSpec& route) {
     return MakeTarget(route.netId, route.name, false);
 }
 
-std::vector<RouteSpec> Router::Routes() const {
+std::vector<RouteEntry> Router::Routes() const {
     std::lock_guard<std::mutex> lk(targetsMutex_);
     return routes_;
 }

@@ -29,8 +29,8 @@ public:
     Target& Local() { return *local_; }
     Target* FindTarget(const MrxNetId& id);
     Target* FindTargetByName(std::string_view name);
-    Target& AddRoute(const RouteSpec& route);
-    std::vector<RouteSpec> Routes() const;
+    Target& AddRoute(const RouteEntry& route);
+    std::vector<RouteEntry> Routes() const;
 
     FaultInjector& Faults() { return faults_; }
     FileService& Files() { return *files_; }
@@ -66,7 +66,7 @@ private:
     mutable std::mutex targetsMutex_;
     std::map<std::string, std::unique_ptr<Target>> targets_;  // by NetId text
     Target* local_ = nullptr;
-    std::vector<RouteSpec> routes_;
+    std::vector<RouteEntry> routes_;
     std::shared_ptr<FileService> files_;  // the local target's
 
     FaultInjector faults_;

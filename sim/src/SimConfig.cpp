@@ -103,7 +103,7 @@ bool ParseSimOptions(const std::string& json, SimOptions& options, std::string& 
                 error = "each route must be an object";
                 return false;
             }
-            RouteSpec route;
+            RouteEntry route;
             if (!StringMember(r, "name", route.name, error) || !StringMember(r, "address", route.address, error) ||
                 !NetIdMember(r, "netId", route.netId, error))
                 return false;
@@ -129,7 +129,7 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& error
     return true;
 }
 
-bool ParseRouteArgument(const std::string& arg, RouteSpec& route, std::string& error) {
+bool ParseRouteArgument(const std::string& arg, RouteEntry& route, std::string& error) {
     auto eq = arg.find('=');
     if (eq == std::string::npos || eq == 0) {
         error = "route must be name=netid[@address]: " + arg;

@@ -18,9 +18,9 @@ Target* Simulator::FindTarget(const MrxNetId& netId) { return router_->FindTarge
 
 Target* Simulator::FindTargetByName(std::string_view name) { return router_->FindTargetByName(name); }
 
-Target& Simulator::AddRoute(const RouteSpec& route) { return router_->AddRoute(route); }
+Target& Simulator::AddRoute(const RouteEntry& route) { return router_->AddRoute(route); }
 
-std::vector<RouteSpec> Simulator::Routes() const { return router_->Routes(); }
+std::vector<RouteEntry> Simulator::Routes() const { return router_->Routes(); }
 
 FileService& Simulator::Files() { return router_->Files(); }
 

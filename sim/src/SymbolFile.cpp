@@ -154,7 +154,7 @@ bool NumberValue(const rapidjson::Value& v, Kind kind, uint32_t width, std::vect
     return true;
 }
 
-bool ParseOne(const rapidjson::Value& e, SymbolSpec& s, std::string& error) {
+bool ParseOne(const rapidjson::Value& e, SymbolDefinition& s, std::string& error) {
     if (!e.IsObject()) return error = "each symbol must be an object", false;
     auto str = [&](const char* key, std::string& out) {
         auto it = e.FindMember(key);
@@ -215,7 +215,7 @@ bool ParseOne(const rapidjson::Value& e, SymbolSpec& s, std::string& error) {
 
 }  // namespace
 
-bool ParseSymbolFile(const std::string& json, std::vector<SymbolSpec>& symbols, std::string& error) {
+bool ParseSymbolFile(const std::string& json, std::vector<SymbolDefinition>& symbols, std::string& error) {
     rapidjson::Document doc;
     doc.Parse(json.c_str(), json.size());
     if (doc.HasParseError()) {
@@ -230,9 +230,9 @@ bool ParseSymbolFile(const std::string& json, std::vector<SymbolSpec>& symbols, 
         list = &it->value;
     }
     if (!list->IsArray()) return error = "symbol file: \"symbols\" must be an array", false;
-    std::vector<SymbolSpec> out;
+    std::vector<SymbolDefinition> out;
     for (const auto& e : list->GetArray()) {
-        SymbolSpec s;
+        SymbolDefinition s;
         if (!ParseOne(e, s, error)) {
             error = "symbol file: " + error;
             return false;
@@ -243,8 +243,8 @@ bool ParseSymbolFile(const std::string& json, std::vector<SymbolSpec>& symbols, 
     return true;
 }
 
-std::vector<SymbolSpec> DefaultSymbols() {
-    std::vector<SymbolSpec> symbols;
+std::vector<SymbolDefinition> DefaultSymbols() {
+    std::vector<SymbolDefinition> symbols;
     std::string error;
     ParseSymbolFile(kDefaultSymbols, symbols, error);
     return symbols;

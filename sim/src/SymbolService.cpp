@@ -25,29 +25,29 @@ std::string_view WrittenName(std::span<const uint8_t> data) {
 
 }  // namespace
 
-SymbolService::SymbolService(std::vector<SymbolSpec> symbols) {
+SymbolService::SymbolService(std::vector<SymbolDefinition> symbols) {
     for (auto& s : symbols) AddSymbol(std::move(s));
 }
 
-void SymbolService::AddSymbol(SymbolSpec spec) {
+void SymbolService::AddSymbol(SymbolDefinition symbol) {
     std::lock_guard<std::mutex> lk(mutex_);
-    spec.value.resize(spec.size, 0);
-    auto key = Lower(spec.name);
+    symbol.value.resize(symbol.size, 0);
+    auto key = Lower(symbol.name);
     if (auto it = symbols_.find(key); it != symbols_.end()) {
-        spec.indexOffset = it->second.indexOffset;
+        symbol.indexOffset = it->second.indexOffset;
     } else {
-        spec.indexOffset = nextOffset_;
-        nextOffset_ += (spec.size + 3u) & ~3u;
+        symbol.indexOffset = nextOffset_;
+        nextOffset_ += (symbol.size + 3u) & ~3u;
     }
-    symbols_[key] = std::move(spec);
+    symbols_[key] = std::move(symbol);
 }
 
-SymbolSpec* SymbolService::FindLocked(std::string_view name) {
+SymbolDefinition* SymbolService::FindLocked(std::string_view name) {
     auto it = symbols_.find(Lower(name));
     return it == symbols_.end() ? nullptr : &it->second;
 }
 
-std::optional<SymbolSpec> SymbolService::Find(const std::string& name) const {
+std::optional<SymbolDefinition> SymbolService::Find(const std::string& name) const {
     std::lock_guard<std::mutex> lk(mutex_);
     auto it = symbols_.find(Lower(name));
     if (it == symbols_.end()) return std::nullopt;
@@ -61,7 +61,7 @@ std::vector<uint8_t> SymbolService::Value(const std::string& name) const {
 
 bool SymbolService::SetValue(const std::string& name, const std::vector<uint8_t>& bytes) {
     std::lock_guard<std::mutex> lk(mutex_);
-    SymbolSpec* s = FindLocked(name);
+    SymbolDefinition* s = FindLocked(name);
     if (s == nullptr || bytes.size() > s->value.size()) return false;
     std::copy(bytes.begin(), bytes.end(), s->value.begin());
     return true;
@@ -72,7 +72,7 @@ size_t SymbolService::LiveHandles() const {
     return handles_.size();
 }
 
-std::vector<uint8_t> SymbolService::InfoRecord(const SymbolSpec& symbol) {
+std::vector<uint8_t> SymbolService::InfoRecord(const SymbolDefinition& symbol) {
     const size_t length = 30 + symbol.name.size() + 1 + symbol.typeName.size() + 1 + symbol.comment.size() + 1;
     Bytes b;
     b.U32(static_cast<uint32_t>(length))
@@ -98,7 +98,7 @@ Reply SymbolService::Handle(Target& target, const Request& request) {
         case kSymHandleByName: {
             if (!readWrite) break;
             handleRequests_.fetch_add(1);
-            SymbolSpec* s = FindLocked(WrittenName(request.data));
+            SymbolDefinition* s = FindLocked(WrittenName(request.data));
             if (s == nullptr) return Reply::Error(kErrSymbolNotFound);
             // A client that cannot take the handle would never release it.
             if (request.readLength < 4) return Reply::SizeHint(4);
@@ -109,14 +109,14 @@ Reply SymbolService::Handle(Target& target, const Request& request) {
         }
         case kSymInfoByName: {
             if (!readWrite) break;
-            SymbolSpec* s = FindLocked(WrittenName(request.data));
+            SymbolDefinition* s = FindLocked(WrittenName(request.data));
             if (s == nullptr) return Reply::Error(kErrSymbolNotFound);
             return Reply::Data(InfoRecord(*s));
         }
         case kSymValueByHandle: {
             auto h = handles_.find(request.indexOffset);
             if (h == handles_.end()) return Reply::Error(MRX_ERR_NOT_FOUND);
-            SymbolSpec& s = symbols_.at(h->second);
+            SymbolDefinition& s = symbols_.at(h->second);
             if (request.kind == RequestKind::Read) return Reply::Data(s.value);
             if (request.kind == RequestKind::Write) {
                 if (request.data.size() > s.value.size()) return Reply::Error(MRX_ERR_INVALID_SIZE);

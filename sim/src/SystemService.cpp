@@ -36,7 +36,7 @@ Reply SystemService::Handle(Target& target, const Request& request) {
 // Layout: NetId (6), transport and flags (26, not read by clients), length of
 // the address text with its NUL (4), length of the name with its NUL (4),
 // reserved (4), the address text, the name.
-std::vector<uint8_t> SystemService::RouteRecord(const RouteSpec& route) {
+std::vector<uint8_t> SystemService::RouteRecord(const RouteEntry& route) {
     Bytes b;
     b.Raw(route.netId.b, 6)
         .U16(1)   // transport: TCP

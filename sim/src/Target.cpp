@@ -32,7 +32,7 @@ size_t Target::SubscriberCount(uint16_t port, uint32_t indexGroup, uint32_t inde
     return router_.SubscriberCount(netId_, port, indexGroup, indexOffset);
 }
 
-std::vector<RouteSpec> Target::Routes() const { return router_.Routes(); }
+std::vector<RouteEntry> Target::Routes() const { return router_.Routes(); }
 
 bool Target::IsLocal() const { return &router_.Local() == this; }
 

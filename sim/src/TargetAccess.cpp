@@ -19,10 +19,10 @@ Reply TargetInfo(const std::string& text, const Request& request) {
     return Reply::Data(std::vector<uint8_t>(text.begin(), text.end()));
 }
 
-std::vector<SymbolSpec> LoadSymbols(const SimOptions& options) {
+std::vector<SymbolDefinition> LoadSymbols(const SimOptions& options) {
     if (options.symbolFile.empty()) return DefaultSymbols();
     std::string text, error;
-    std::vector<SymbolSpec> symbols;
+    std::vector<SymbolDefinition> symbols;
     if (!ReadTextFile(options.symbolFile, text, error) || !ParseSymbolFile(text, symbols, error))
         throw std::runtime_error("simulator: " + error);
     return symbols;

@@ -10,7 +10,7 @@
 
 namespace ZtTest {
 
-struct RecordSpec {
+struct RecordLayout {
     uint8_t eventClass[16] = {0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x70, 0x81, 0x92, 0xA3, 0xB4, 0xC5, 0xD6, 0xE7, 0xF8, 0x09};
     uint32_t eventId = 42, qualifier = 0;
     uint16_t severity = 2, eventType = 1, confirmation = 2;
@@ -33,7 +33,7 @@ void PutV(std::vector<uint8_t>& b, size_t at, T v) {
 }
 
 // Tails in the order source info, JSON, types, data.
-inline std::vector<uint8_t> BuildRecord(const RecordSpec& s) {
+inline std::vector<uint8_t> BuildRecord(const RecordLayout& s) {
     std::vector<uint8_t> b(120, 0);
     Put(b, 0, s.eventClass, 16);
     PutV(b, 16, s.eventId);

@@ -25,7 +25,7 @@ bool ParseSimOptions(const std::string& json, SimOptions& options, std::string& 
 // Reads a whole file; false with a message when it cannot be read.
 bool ReadTextFile(const std::string& path, std::string& text, std::string& error);
 // Parses "name=netid@address" (address optional) as given on the command line.
-bool ParseRouteArgument(const std::string& arg, RouteSpec& route, std::string& error);
+bool ParseRouteArgument(const std::string& arg, RouteEntry& route, std::string& error);
 
 }  // namespace ZtSim
 

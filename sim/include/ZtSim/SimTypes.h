@@ -31,7 +31,7 @@ struct Request {
 };
 
 // One row of the router's route table.
-struct RouteSpec {
+struct RouteEntry {
     std::string name;     // route name a host may connect by
     std::string address;  // the route's address text
     MrxNetId netId{};

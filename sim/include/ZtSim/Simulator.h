@@ -31,7 +31,7 @@ struct SimOptions {
     uint16_t port = 0;  // 0: an ephemeral port
     MrxNetId localNetId{{5, 80, 201, 232, 1, 1}};
     std::string localName = "zt-sim";
-    std::vector<RouteSpec> routes;
+    std::vector<RouteEntry> routes;
     // Target access of the local target.
     std::string symbolFile;  // JSON symbols (SymbolService.h); empty: the built-in ones
     uint16_t symbolPort = kDefaultSymbolPort;
@@ -56,8 +56,8 @@ public:
     Target* FindTarget(const MrxNetId& netId);
     Target* FindTargetByName(std::string_view name);
     // Adds a route to the router's table and a remote target behind it.
-    Target& AddRoute(const RouteSpec& route);
-    std::vector<RouteSpec> Routes() const;
+    Target& AddRoute(const RouteEntry& route);
+    std::vector<RouteEntry> Routes() const;
 
     // The local target's file requests (sandbox folder, open files).
     FileService& Files();

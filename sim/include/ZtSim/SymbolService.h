@@ -40,7 +40,7 @@ constexpr uint32_t kSymReleaseHandle = 0xF006;
 constexpr uint32_t kSymInfoByName = 0xF009;
 
 // One symbol: its description and its current bytes (size bytes).
-struct SymbolSpec {
+struct SymbolDefinition {
     std::string name;
     uint32_t type = 0;  // data type code
     std::string typeName;
@@ -60,18 +60,18 @@ struct SymbolSpec {
 // 33, a text for types 30 and 31, and hexadecimal text ("0x0aff00") for type 65
 // and any other code. "hex" gives the raw bytes of any symbol instead.
 // False with a message on any error.
-bool ParseSymbolFile(const std::string& json, std::vector<SymbolSpec>& symbols, std::string& error);
+bool ParseSymbolFile(const std::string& json, std::vector<SymbolDefinition>& symbols, std::string& error);
 // One symbol of every data type code, with recognisable values.
-std::vector<SymbolSpec> DefaultSymbols();
+std::vector<SymbolDefinition> DefaultSymbols();
 
 class SymbolService : public Service {
 public:
-    explicit SymbolService(std::vector<SymbolSpec> symbols = DefaultSymbols());
+    explicit SymbolService(std::vector<SymbolDefinition> symbols = DefaultSymbols());
 
     // Adds a symbol (replacing one of the same name); the value is cut or
     // zero-padded to the size.
-    void AddSymbol(SymbolSpec spec);
-    std::optional<SymbolSpec> Find(const std::string& name) const;
+    void AddSymbol(SymbolDefinition symbol);
+    std::optional<SymbolDefinition> Find(const std::string& name) const;
     // The symbol's current bytes; empty when there is no such symbol.
     std::vector<uint8_t> Value(const std::string& name) const;
     // Sets the bytes from the start of the symbol; false for an unknown name
@@ -85,15 +85,15 @@ public:
     // index group (4), index offset (4), size (4), data type (4), flags (4),
     // name length (2), type-name length (2), comment length (2), then the
     // name, the type name and the comment, each with its NUL.
-    static std::vector<uint8_t> InfoRecord(const SymbolSpec& symbol);
+    static std::vector<uint8_t> InfoRecord(const SymbolDefinition& symbol);
 
     Reply Handle(Target& target, const Request& request) override;
 
 private:
-    SymbolSpec* FindLocked(std::string_view name);
+    SymbolDefinition* FindLocked(std::string_view name);
 
     mutable std::mutex mutex_;
-    std::map<std::string, SymbolSpec> symbols_;  // by lower-case name
+    std::map<std::string, SymbolDefinition> symbols_;  // by lower-case name
     std::map<uint32_t, std::string> handles_;    // handle -> lower-case name
     uint32_t nextHandle_ = 0x1000;
     uint32_t nextOffset_ = 0;

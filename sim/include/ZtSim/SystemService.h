@@ -27,7 +27,7 @@ public:
     Reply Handle(Target& target, const Request& request) override;
 
     // The record the router's route table gives for one route.
-    static std::vector<uint8_t> RouteRecord(const RouteSpec& route);
+    static std::vector<uint8_t> RouteRecord(const RouteEntry& route);
 
 private:
     Reply RouteTable(Target& target, const Request& request);

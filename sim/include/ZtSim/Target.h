@@ -58,7 +58,7 @@ public:
     size_t SubscriberCount(uint16_t port, uint32_t indexGroup, uint32_t indexOffset) const;
 
     // The router's route table (the same for every target of this router).
-    std::vector<RouteSpec> Routes() const;
+    std::vector<RouteEntry> Routes() const;
     // Whether this is the router's own (local) target.
     bool IsLocal() const;
 

@@ -17,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 class SymbolAccess : public ZtTest::AccessFixture {
 protected:
     void Add(const std::string& name, uint32_t type, uint32_t size, Bytes value = {}) {
-        ZtSim::SymbolSpec s;
+        ZtSim::SymbolDefinition s;
         s.name = name;
         s.type = type;
         s.typeName = "T" + std::to_string(type);
@@ -213,7 +213,7 @@ TEST_F(SymbolAccess, SymbolInformation) {
     EXPECT_EQ(info.indexOffset, symbols->Find("MAIN.nInt")->indexOffset);
 
     // A record longer than the 1024 bytes read is the router's 1797.
-    ZtSim::SymbolSpec big;
+    ZtSim::SymbolDefinition big;
     big.name = "MAIN.big";
     big.type = 3;
     big.size = 4;
@@ -312,7 +312,7 @@ public:
 };
 
 TEST_F(SymbolAccess, MalformedInformationRecordsAreRefused) {
-    ZtSim::SymbolSpec s = *symbols->Find("MAIN.nInt");
+    ZtSim::SymbolDefinition s = *symbols->Find("MAIN.nInt");
     const Bytes good = ZtSim::SymbolService::InfoRecord(s);
     auto with = [&](size_t at, uint8_t v) {
         Bytes b = good;

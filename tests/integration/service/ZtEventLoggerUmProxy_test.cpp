@@ -21,7 +21,7 @@ constexpr unsigned short kPort = 132;
 std::vector<uint8_t> Frame(uint16_t type, uint32_t eventId, uint32_t version = 1) {
     std::vector<uint8_t> payload;
     if (type == 0 || type == 1 || type == 2 || type == 6 || type == 7) {
-        ZtTest::RecordSpec s;
+        ZtTest::RecordLayout s;
         s.eventId = eventId;
         s.json = "{\"n\":1}";
         s.types = {4};

@@ -11,11 +11,11 @@
 
 namespace {
 
-using ZtSim::SymbolSpec;
+using ZtSim::SymbolDefinition;
 using Bytes = std::vector<uint8_t>;
 
 TEST(SymbolServiceRecord, BytesOfTheInformationRecord) {
-    SymbolSpec s;
+    SymbolDefinition s;
     s.name = "A.b";
     s.type = 3;
     s.typeName = "DINT";
@@ -37,7 +37,7 @@ TEST(SymbolServiceRecord, BytesOfTheInformationRecord) {
 }
 
 TEST(SymbolFile, ParsesValuesOfEveryKind) {
-    std::vector<SymbolSpec> symbols;
+    std::vector<SymbolDefinition> symbols;
     std::string error;
     ASSERT_TRUE(ZtSim::ParseSymbolFile(R"json({"symbols": [
         {"name": "i", "type": 2, "value": -2},

@@ -10,7 +10,7 @@ using ZtEventLoggerVdlApi::SymbolInfo;
 using ZtEventLoggerVdlApi::detail::DecodeSymbolRecord;
 
 std::vector<uint8_t> Record() {
-    ZtSim::SymbolSpec s;
+    ZtSim::SymbolDefinition s;
     s.name = "MAIN.n";
     s.type = 3;
     s.typeName = "DINT";

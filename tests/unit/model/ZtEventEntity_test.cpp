@@ -10,7 +10,7 @@ namespace {
 
 using namespace ZtEventLoggerCommon;
 using ZtTest::BuildRecord;
-using ZtTest::RecordSpec;
+using ZtTest::RecordLayout;
 
 const ZtEventEntity* AsRecord(const std::vector<uint8_t>& b) { return reinterpret_cast<const ZtEventEntity*>(b.data()); }
 
@@ -29,7 +29,7 @@ TEST(EventEntity, HeadFieldOffsets) {
 }
 
 TEST(EventEntity, LengthRuleWithEveryTailKind) {
-    RecordSpec none;
+    RecordLayout none;
     auto bare = BuildRecord(none);
     size_t len = 0;
     ASSERT_EQ(CheckRecord(bare.data(), bare.size(), &len), RecordCheck::Ok);
@@ -37,7 +37,7 @@ TEST(EventEntity, LengthRuleWithEveryTailKind) {
     EXPECT_EQ(RecordLength(AsRecord(bare)), 120u);
 
     // Three arguments of types 1, 4 and 21 holding true, 7 and "ab".
-    RecordSpec three;
+    RecordLayout three;
     three.types = {1, 4, 21};
     three.data = {1, 7, 0, 0, 0, 'a', 'b', 0};
     auto r3 = BuildRecord(three);
@@ -46,12 +46,12 @@ TEST(EventEntity, LengthRuleWithEveryTailKind) {
     EXPECT_EQ(RecordLength(AsRecord(r3)), 134u);
 
     // An empty text argument: a type code, no data bytes.
-    RecordSpec empty;
+    RecordLayout empty;
     empty.types = {21};
     auto re = BuildRecord(empty);
     EXPECT_EQ(RecordLength(AsRecord(re)), 122u);
 
-    RecordSpec all = three;
+    RecordLayout all = three;
     all.sources = {{1, {5, 0, 0, 0}}, {4, {'P', 'L', 'C', 0}}};
     all.json = "{\"a\":1}";
     auto ra = BuildRecord(all);
@@ -61,7 +61,7 @@ TEST(EventEntity, LengthRuleWithEveryTailKind) {
 }
 
 TEST(EventEntity, RecordsReachingBeyondTheirBytesAreRefused) {
-    RecordSpec s;
+    RecordLayout s;
     s.sources = {{4, {'N', 0}}};
     s.json = "{}";
     s.types = {4};
@@ -128,7 +128,7 @@ TEST(EventEntity, KeyOrder) {
     EXPECT_TRUE(KeysEquivalent(Key(1, 0, 5, 0), Key(1, 0, 5, 7)));
     EXPECT_FALSE(KeysEquivalent(Key(1, 0, 5, 5), Key(1, 0, 5, 7)));
     // A record's first 24 bytes are its key.
-    RecordSpec s;
+    RecordLayout s;
     s.eventId = 77;
     s.qualifier = 3;
     auto r = BuildRecord(s);
@@ -157,7 +157,7 @@ TEST(EventEntity, FileTimeToDate) {
 }
 
 TEST(EventEntity, TextsAndSourceInfo) {
-    RecordSpec s;
+    RecordLayout s;
     s.sources = {{1, {7, 0, 0, 0}}, {4, {'M', 'i', 'x', 'e', 'r', 0}}, {4, {'X', 0}}};
     s.json = "{\"line\":2}";
     auto r = BuildRecord(s);
@@ -181,7 +181,7 @@ TEST(EventEntity, TextsAndSourceInfo) {
 }
 
 TEST(EventEntity, ArgumentCopyOut) {
-    RecordSpec s;
+    RecordLayout s;
     s.types = {1, 4};
     s.data = {1, 9, 0, 0, 0};
     auto r = BuildRecord(s);
@@ -195,7 +195,7 @@ TEST(EventEntity, ArgumentCopyOut) {
     ASSERT_EQ(CopyArgumentData(e, buf, 9), ZtAtlCom::S_OK);
     const uint8_t expect[9] = {1, 0, 4, 0, 1, 9, 0, 0, 0};
     EXPECT_EQ(0, std::memcmp(buf, expect, 9));
-    RecordSpec none;
+    RecordLayout none;
     auto rn = BuildRecord(none);
     EXPECT_EQ(CopyArgumentData(AsRecord(rn), nullptr, 0), ZtAtlCom::S_OK);
     EXPECT_EQ(EventTypeOf(AsRecord(rn)), 1);

@@ -45,9 +45,9 @@ std::vector<uint8_t> Frame(uint32_t version, uint16_t type, const std::vector<ui
 }
 
 TEST(ServiceProtocol, FramesDispatchByType) {
-    ZtTest::RecordSpec spec;
-    spec.eventId = 31;
-    auto record = ZtTest::BuildRecord(spec);
+    ZtTest::RecordLayout layout;
+    layout.eventId = 31;
+    auto record = ZtTest::BuildRecord(layout);
     struct Case {
         uint32_t version;
         uint16_t type;
@@ -88,9 +88,9 @@ TEST(ServiceProtocol, FramesDispatchByType) {
 }
 
 TEST(ServiceProtocol, FrameChecksRefuseWhatDoesNotFit) {
-    ZtTest::RecordSpec spec;
-    spec.json = "{}";
-    auto record = ZtTest::BuildRecord(spec);
+    ZtTest::RecordLayout layout;
+    layout.json = "{}";
+    auto record = ZtTest::BuildRecord(layout);
     auto good = Frame(1, 1, record);
     auto longer = good;
     uint32_t big = static_cast<uint32_t>(record.size() + 1);
