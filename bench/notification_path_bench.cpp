@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "BareRouterSocket.h"
 #include "BenchUtil.h"
 #include "MrxWire.h"
 #include "ZtEventLoggerUmProxy.h"
@@ -83,56 +84,33 @@ std::vector<uint8_t> AlarmFrame() {
     return f;
 }
 
-void SendAll(int fd, const std::vector<uint8_t>& b) {
-    if (::send(fd, b.data(), b.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(b.size())) throw std::runtime_error("send");
-}
-
 // Reads frames from a raw router connection and counts the samples.
 class BareReader {
 public:
-    BareReader(uint16_t port, const MrxNetId& target) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(port);
-        ::inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
-        if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) throw std::runtime_error("connect");
-        Header h;
-        SendAll(fd_, EncodeHello(h, Hello{}));
-        uint8_t reply[kHeaderSize + kHelloSize];
-        Recv(reply, sizeof(reply));
+    BareReader(uint16_t port, const MrxNetId& target) : socket_(port) {
         Header sub;
         sub.command = static_cast<uint16_t>(Command::AddNotification);
         sub.invokeId = 1;
         std::memcpy(sub.targetNetId, target.b, 6);
         sub.targetPort = kPort;
         uint8_t attrib[32] = {};
-        SendAll(fd_, FrameBuilder(sub).U32(777).U32(1).Bytes(attrib, 32).Finish());
+        socket_.Send(FrameBuilder(sub).U32(777).U32(1).Bytes(attrib, 32).Finish());
         uint8_t subReply[kHeaderSize + 4];
-        Recv(subReply, sizeof(subReply));
+        socket_.Recv(subReply, sizeof(subReply));
         thread_ = std::thread([this] { Loop(); });
     }
     ~BareReader() {
-        ::shutdown(fd_, SHUT_RDWR);
+        socket_.Shutdown();
         thread_.join();
-        ::close(fd_);
     }
     std::atomic<long> count{0};
 
 private:
-    void Recv(uint8_t* p, size_t n) {
-        while (n > 0) {
-            ssize_t r = ::recv(fd_, p, n, 0);
-            if (r <= 0) throw std::runtime_error("recv");
-            p += r;
-            n -= static_cast<size_t>(r);
-        }
-    }
     void Loop() {
         std::vector<uint8_t> buf(256 * 1024);
         size_t have = 0;
         for (;;) {
-            ssize_t r = ::recv(fd_, buf.data() + have, buf.size() - have, 0);
+            ssize_t r = ::recv(socket_.Fd(), buf.data() + have, buf.size() - have, 0);
             if (r <= 0) return;
             have += static_cast<size_t>(r);
             size_t pos = 0;
@@ -146,7 +124,7 @@ private:
             have -= pos;
         }
     }
-    int fd_ = -1;
+    ZtBench::BareRouterSocket socket_;
     std::thread thread_;
 };
 

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "BareRouterSocket.h"
 #include "BenchUtil.h"
 #include "MrxWire.h"
 #include "ZtEventLoggerVdlApi/VdlR3AdapterImpl.h"
@@ -23,56 +24,21 @@ namespace {
 
 using namespace ZtMrxWire;
 
-void RecvAll(int fd, uint8_t* p, size_t n) {
-    while (n > 0) {
-        ssize_t r = ::recv(fd, p, n, 0);
-        if (r <= 0) throw std::runtime_error("recv");
-        p += r;
-        n -= static_cast<size_t>(r);
-    }
-}
-
-void SendAll(int fd, const uint8_t* p, size_t n) {
-    while (n > 0) {
-        ssize_t r = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (r <= 0) throw std::runtime_error("send");
-        p += r;
-        n -= static_cast<size_t>(r);
-    }
-}
-
 // The least a client can do: one socket, frames built in place, replies read
 // straight into the caller's buffer.
 class BareClient {
 public:
-    explicit BareClient(uint16_t port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(port);
-        ::inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
-        if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) throw std::runtime_error("connect");
-        int one = 1;
-        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-        Header h;
-        auto hello = EncodeHello(h, Hello{});
-        SendAll(fd_, hello.data(), hello.size());
-        uint8_t reply[kHeaderSize + kHelloSize];
-        RecvAll(fd_, reply, sizeof(reply));
-        std::memcpy(netId_, reply + kHeaderSize + 8, 6);
-        port_ = Get16(reply + kHeaderSize + 6);
-    }
-    ~BareClient() { ::close(fd_); }
+    explicit BareClient(uint16_t port) : socket_(port) {}
 
     void ReadWrite(uint16_t targetPort, uint32_t group, const std::vector<uint8_t>& w, std::vector<uint8_t>& r) {
         Header h;
         h.length = static_cast<uint32_t>(kHeaderSize + kReadWriteRequestHead + w.size());
         h.command = static_cast<uint16_t>(Command::ReadWrite);
         h.invokeId = ++invoke_;
-        std::memcpy(h.targetNetId, netId_, 6);
+        std::memcpy(h.targetNetId, socket_.netId, 6);
         h.targetPort = targetPort;
-        std::memcpy(h.sourceNetId, netId_, 6);
-        h.sourcePort = port_;
+        std::memcpy(h.sourceNetId, socket_.netId, 6);
+        h.sourcePort = socket_.Port();
         uint8_t head[kHeaderSize + kReadWriteRequestHead];
         EncodeHeader(h, head);
         Put32(head + kHeaderSize, group);
@@ -84,18 +50,16 @@ public:
         msg.msg_iov = iov;
         msg.msg_iovlen = 2;
         // Loopback takes these sizes in one call; a short send would be a bench failure.
-        if (::sendmsg(fd_, &msg, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof(head) + w.size()))
+        if (::sendmsg(socket_.Fd(), &msg, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof(head) + w.size()))
             throw std::runtime_error("sendmsg");
         uint8_t rh[kHeaderSize + 4];
-        RecvAll(fd_, rh, sizeof(rh));
+        socket_.Recv(rh, sizeof(rh));
         uint32_t len = Get32(rh + kHeaderSize);
-        RecvAll(fd_, r.data(), len);
+        socket_.Recv(r.data(), len);
     }
 
 private:
-    int fd_ = -1;
-    uint8_t netId_[6] = {};
-    uint16_t port_ = 0;
+    ZtBench::BareRouterSocket socket_;
     uint32_t invoke_ = 0;
 };
 

@@ -8,20 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include "AllocFailure.h"
+
 #include <cstdlib>
 
 extern "C" void* __real_malloc(std::size_t size);
 extern "C" void* __real_calloc(std::size_t count, std::size_t size);
 
-namespace {
-
-bool g_armed = false;
-int g_calls = 0;
-int g_failAt = -1;
-
-bool FailThisCall() { return g_armed && g_calls++ == g_failAt; }
-
-}  // namespace
+using ZtTest::AllocFailure::FailThisCall;
 
 extern "C" void* __wrap_malloc(std::size_t size) { return FailThisCall() ? nullptr : __real_malloc(size); }
 extern "C" void* __wrap_calloc(std::size_t count, std::size_t size) {
@@ -32,27 +26,11 @@ namespace {
 
 using namespace ZtAtlCom;
 
-template <class F>
-auto Armed(F&& f) {
-    g_armed = true;
-    auto result = f();
-    g_armed = false;
-    return result;
-}
+using ZtTest::AllocFailure::Armed;
 
-// Runs op with its first, second, ... allocation failing until one run
-// allocates less than the failing index, that is, has taken every path.
 template <class Op>
 void FailEachAllocation(const char* what, Op op) {
-    for (int n = 0; n < 100; ++n) {
-        g_calls = 0;
-        g_failAt = n;
-        op();
-        g_failAt = -1;
-        if (n == 0 && g_calls == 0) ADD_FAILURE() << what << ": no allocation was seen";
-        if (g_calls <= n) return;
-    }
-    ADD_FAILURE() << what << ": more allocations than expected";
+    ZtTest::AllocFailure::FailEachAllocation(what, 100, op, [](int) {});
 }
 
 void ExpectSuccessOrNoMemory(HRESULT hr, const char* what) {

@@ -8,16 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include "AllocFailure.h"
+
 #include <cstdlib>
 #include <new>
 
 namespace {
 
-bool g_armed = false;
-int g_calls = 0;
-int g_failAt = -1;
-
-bool FailThisCall() { return g_armed && g_calls++ == g_failAt; }
+using ZtTest::AllocFailure::FailThisCall;
 
 void* Allocate(std::size_t size) noexcept { return FailThisCall() ? nullptr : std::malloc(size ? size : 1); }
 
@@ -41,29 +39,15 @@ namespace {
 
 using namespace ZtTest;
 
-template <class Op>
-HRESULT Armed(Op&& op) {
-    g_armed = true;
-    HRESULT hr = op();
-    g_armed = false;
-    return hr;
-}
+using ZtTest::AllocFailure::Armed;
 
-// Runs run() with the first, second, ... armed allocation failing until a
-// run makes fewer allocations than the failing index (every path taken).
+// Every run must give back all the objects it made.
 template <class Run>
 void FailEachAllocation(const char* what, Run run) {
-    for (int n = 0; n < 60; ++n) {
-        g_calls = 0;
-        g_failAt = n;
-        run();
-        g_failAt = -1;
+    ZtTest::AllocFailure::FailEachAllocation(what, 60, run, [what](int n) {
         EXPECT_EQ(g_liveSinks.load() + g_liveSources.load() + g_liveItems.load() + g_liveCollections.load(), 0)
             << what << ", allocation " << n << " failing";
-        if (n == 0 && g_calls == 0) ADD_FAILURE() << what << ": no allocation was seen";
-        if (g_calls <= n) return;
-    }
-    ADD_FAILURE() << what << ": more allocations than expected";
+    });
 }
 
 void ExpectOkOr(HRESULT hr, HRESULT failure, const char* what) {
