@@ -10,6 +10,7 @@
 #include "ZtAtlCom/BStr.h"
 #include "ZtAtlCom/ZtUnknown.h"
 #include "ZtEventEntity.h"
+#include "ZtEventLoggerVdlProxy/ZtStreamInterfaces.h"
 
 namespace ZtAtlCom {
 template <class T>
@@ -28,7 +29,6 @@ using ZtEventLoggerCommon::ZtEventKey;
 struct IZtAlarm;
 class CZtMessage;
 class CZtAlarm;
-struct IZtStreamWriter;
 
 // A request byte array and its size; the caller frees data (as an array),
 // then the record.
@@ -36,12 +36,6 @@ struct SerializedStream {
     uint64_t size;
     unsigned char* data;
 };
-
-// Filter and settings objects write themselves into a request stream.
-struct IZtStreamSerializable : IZtUnknown {
-    virtual HRESULT Serialize(IZtStreamWriter* writer) = 0;
-};
-ZT_DECLARE_IID(IZtStreamSerializable, "615D1575-8F58-406C-A1B1-0C7FADE5A8BF")
 
 // One cause/remedy entry of an event.
 struct CauseRemedy {
