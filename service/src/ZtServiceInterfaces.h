@@ -112,6 +112,24 @@ struct IZtEventHandler : IZtUnknown {
 };
 ZT_DECLARE_IID(IZtEventHandler, "C6EECA0D-19F5-4ED9-8C4A-DFBFBD071DE0")
 
+// Keeps the event handler's active-alarm list in step with the service; the
+// handler answers it beside IZtEventHandler (ZtQueryInterface). Called by the
+// service proxy and the event logger object from any thread; each call takes
+// the handler's (re-entrant) lock itself.
+//   OnConnected    rebuilds the list from the service's active events, no
+//                  events fired; returns the read's failure (list unchanged).
+//   OnDisconected  empties the list, no events fired.
+//   Resynchronize  reads the active events again and fires the differences as
+//                  the ordinary raised, cleared and confirmed events, so a host
+//                  that follows them ends with the service's list (after lost
+//                  notification frames); a failed read changes nothing.
+struct IZtEventListSync : IZtUnknown {
+    virtual HRESULT OnConnected() = 0;
+    virtual HRESULT OnDisconected() = 0;
+    virtual HRESULT Resynchronize() = 0;
+};
+ZT_DECLARE_IID(IZtEventListSync, "5BF4F380-CE31-4892-B8E3-9C8C532182FA")
+
 // Fires the public events (the event logger object); called by the handler.
 // `removed` is true when the alarm has just left the active-alarm list.
 struct IZtEventPublisher {
