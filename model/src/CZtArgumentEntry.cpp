@@ -1,6 +1,7 @@
 #include "CZtArgumentEntry.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "ZtAtlCom/BStr.h"
 #include "ZtAtlCom/ComVariant.h"
@@ -54,8 +55,26 @@ HRESULT CZtArgumentEntry::Get(VARIANT* value) {
     return VariantCopy(value, &m_value);
 }
 
+namespace {
+
+// The runtime's coercion gives no value for VT_DECIMAL; an argument set from
+// one is sent as a double, so the entry converts it itself.
+double DecimalToDouble(const DECIMAL& d) noexcept {
+    double value = static_cast<double>(d.Hi32) * 18446744073709551616.0 + static_cast<double>(d.Lo64);
+    for (BYTE scale = d.scale; scale > 0; --scale) value /= 10.0;
+    return (d.sign & 0x80) != 0 ? -value : value;
+}
+
+}  // namespace
+
 template <class T>
 HRESULT CZtArgumentEntry::ValueAs(T& out) const noexcept {
+    if constexpr (std::is_same_v<T, double>) {
+        if (m_value.vt == VT_DECIMAL) {
+            out = DecimalToDouble(m_value.decVal);
+            return S_OK;
+        }
+    }
     return VariantGetValue(m_value, out);
 }
 
