@@ -43,10 +43,10 @@ HRESULT CZtAlarm::Confirm() {
     HRESULT hr = Read(&key, [&](const ZtEventEntity* r) { return key = ZtEventLoggerCommon::KeyOf(r), S_OK; });
     if (ZtAtlCom::Failed(hr)) return hr;
     if (!m_link) return ZT_E_LINK_RELEASED;
-    hr = m_link->ConfirmEvent(key);
-    // A detached link is the one failure reported: the request was not sent.
-    if (hr == ZT_E_LINK_RELEASED && !m_link->IsAttached()) return hr;
-    return S_OK;
+    bool sent = false;
+    hr = m_link->ConfirmEvent(key, &sent);
+    // Only a request that could not be sent (the logger is gone) is reported.
+    return sent ? S_OK : hr;
 }
 
 HRESULT CZtAlarm::ReplaceRecord(const ZtEventEntity* record) noexcept {

@@ -34,11 +34,19 @@ HRESULT ZtEventLink::ZtQueryInterface(const ZtAtlCom::IID& iid, void** object) {
 }
 
 template <class Target, class Call>
-HRESULT ZtEventLink::Forward(Target* ZtEventLink::*target, Call&& call) {
-    std::shared_lock<std::shared_mutex> lock(m_lock);
+HRESULT ZtEventLink::Forward(Target* const ZtEventLink::*target, Call&& call, bool* made) {
     Target* to = this->*target;
-    if (to == nullptr) return ZT_E_LINK_RELEASED;
-    return ZtAtlCom::ZtAtlCall([&] { return call(to); });
+    if (made != nullptr) *made = false;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_detached || to == nullptr) return ZT_E_LINK_RELEASED;
+        ++m_calls;
+    }
+    if (made != nullptr) *made = true;
+    HRESULT hr = ZtAtlCom::ZtAtlCall([&] { return call(to); });
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (--m_calls == 0 && m_detached) m_idle.notify_all();
+    return hr;
 }
 
 HRESULT ZtEventLink::GetMessageString(const ZtEventKey& key, const ZtEventLoggerCommon::ZtEventArguments& arguments,
@@ -97,8 +105,8 @@ HRESULT ZtEventLink::ReadActiveEvents(std::vector<ZtEventEntity*>& events) {
     return Forward(&ZtEventLink::m_proxy, [&](IZtEventLoggerUmProxy* p) { return p->ReadActiveEvents(events); });
 }
 
-HRESULT ZtEventLink::ConfirmEvent(const ZtEventKey& key) {
-    return Forward(&ZtEventLink::m_proxy, [&](IZtEventLoggerUmProxy* p) { return p->ConfirmEvent(key); });
+HRESULT ZtEventLink::ConfirmEvent(const ZtEventKey& key, bool* sent) {
+    return Forward(&ZtEventLink::m_proxy, [&](IZtEventLoggerUmProxy* p) { return p->ConfirmEvent(key); }, sent);
 }
 
 HRESULT ZtEventLink::ConfirmAllAlarms() {
@@ -111,14 +119,9 @@ HRESULT ZtEventLink::ClearAllAlarms(bool resetConfirmation) {
 }
 
 void ZtEventLink::Detach() noexcept {
-    std::unique_lock<std::shared_mutex> lock(m_lock);
-    m_proxy = nullptr;
-    m_resources = nullptr;
-}
-
-bool ZtEventLink::IsAttached() const noexcept {
-    std::shared_lock<std::shared_mutex> lock(m_lock);
-    return m_proxy != nullptr || m_resources != nullptr;
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_detached = true;
+    m_idle.wait(lock, [this] { return m_calls == 0; });
 }
 
 }  // namespace ZtEventLoggerVdlProxy

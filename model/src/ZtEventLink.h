@@ -8,13 +8,15 @@
 // owns the link and detaches it when the logger goes away; from then on
 // every call answers ZT_E_LINK_RELEASED, and no call reaches the proxy.
 //
-// Detach waits for the calls in flight (they hold the link's shared lock for
-// their duration), so once it returns the proxy may be destroyed. A call in
-// flight must not detach the same link (nothing the proxy calls does).
+// Detach refuses new calls at once and waits for the calls in flight, so once
+// it returns the proxy may be destroyed; hosts that keep calling cannot hold
+// it up. A call in flight must not detach the same link (nothing the proxy
+// calls does).
 #ifndef ZT_EVENT_LINK_H
 #define ZT_EVENT_LINK_H
 
-#include <shared_mutex>
+#include <condition_variable>
+#include <mutex>
 
 #include "ZtServiceInterfaces.h"
 
@@ -52,26 +54,30 @@ public:
 
     // The service proxy's requests that the alarm list and the alarms make.
     HRESULT ReadActiveEvents(std::vector<ZtEventEntity*>& events);
-    HRESULT ConfirmEvent(const ZtEventKey& key);
+    // *sent (when given) tells whether the request went to the proxy.
+    HRESULT ConfirmEvent(const ZtEventKey& key, bool* sent = nullptr);
     HRESULT ConfirmAllAlarms();
     HRESULT ClearAllAlarms(bool resetConfirmation);
 
     // Stops forwarding, after the calls in flight have returned.
     void Detach() noexcept;
-    bool IsAttached() const noexcept;
 
 private:
     ZtEventLink(IZtEventLoggerUmProxy* proxy, IResourceManager* resources) noexcept
         : m_proxy(proxy), m_resources(resources) {}
     ~ZtEventLink() = default;
 
+    // call(target) unless detached; *made tells whether it was called.
     template <class Target, class Call>
-    HRESULT Forward(Target* ZtEventLink::*target, Call&& call);
+    HRESULT Forward(Target* const ZtEventLink::*target, Call&& call, bool* made = nullptr);
 
     ZtAtlCom::ZtUnknownCount m_refs;
-    mutable std::shared_mutex m_lock;  // shared: a call in flight; exclusive: Detach
-    IZtEventLoggerUmProxy* m_proxy;
-    IResourceManager* m_resources;
+    mutable std::mutex m_lock;       // guards the three below
+    std::condition_variable m_idle;  // the last call in flight has returned
+    int m_calls = 0;                 // calls in flight
+    bool m_detached = false;
+    IZtEventLoggerUmProxy* const m_proxy;
+    IResourceManager* const m_resources;
 };
 
 }  // namespace ZtEventLoggerVdlProxy

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,7 @@ inline Bytes Alarm(uint32_t id, uint8_t raised = 1, uint16_t state = 2, uint64_t
 
 // Counted objects that live on the test's stack or heap: counting is kept
 // but never deletes.
-class FakeProxy : public IZtEventLoggerUmProxy {
+class FakeProxy final : public IZtEventLoggerUmProxy {
 public:
     ULONG ZtAddRef() override { return ++refs; }
     ULONG ZtRelease() override { return --refs; }
@@ -52,10 +53,17 @@ public:
     HRESULT ReadActiveEvents(std::vector<ZtEventEntity*>& events) override {
         std::lock_guard<std::mutex> lock(m);
         ++reads;
-        for (const Bytes& b : active) {
-            ZtEventEntity* r = ZtEventLoggerCommon::AllocateRecord(b.size());
-            std::memcpy(r, b.data(), b.size());
-            events.push_back(r);
+        try {
+            for (const Bytes& b : active) {
+                ZtEventLoggerCommon::RecordBlock r(ZtEventLoggerCommon::AllocateRecord(b.size()));
+                if (!r) throw std::bad_alloc();
+                std::memcpy(r.get(), b.data(), b.size());
+                events.push_back(r.get());
+                r.release();
+            }
+        } catch (const std::bad_alloc&) {
+            ZtEventLoggerCommon::FreeRecords(events);
+            return E_OUTOFMEMORY;
         }
         return readResult;
     }
@@ -85,7 +93,7 @@ public:
     std::atomic<ULONG> refs{1};
 };
 
-class FakeResources : public IResourceManager {
+class FakeResources final : public IResourceManager {
 public:
     ULONG ZtAddRef() override { return ++refs; }
     ULONG ZtRelease() override { return --refs; }
@@ -136,6 +144,10 @@ public:
         tagConfirmationStateEnum state;
         CZtAlarm* alarm;
     };
+
+    // Room for the calls of a test, so that recording allocates nothing (the
+    // allocation-failure tests fail the handler's allocations only).
+    RecordingPublisher() { calls.reserve(64); }
 
     HRESULT NotifyMessageSent(CZtMessage* message) override {
         unsigned int id = 0;
