@@ -1,16 +1,16 @@
 #include "ZtRecordBlock.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace ZtEventLoggerCommon {
 
 ZtEventEntity* AllocateRecord(size_t length) noexcept {
     if (length < kEventHeadSize) return nullptr;
-    return static_cast<ZtEventEntity*>(std::malloc(length));
+    return reinterpret_cast<ZtEventEntity*>(new (std::nothrow) unsigned char[length]);
 }
 
-void FreeRecord(ZtEventEntity* record) noexcept { std::free(record); }
+void FreeRecord(ZtEventEntity* record) noexcept { delete[] reinterpret_cast<unsigned char*>(record); }
 
 void FreeRecords(std::vector<ZtEventEntity*>& records) noexcept {
     for (ZtEventEntity* record : records) FreeRecord(record);

@@ -2,10 +2,12 @@
 //
 // Every record the event model keeps, and every record a request of the
 // service proxy hands back (ReadActiveEvents, GetLoggedEvents...), is one
-// malloc block of exactly RecordLength bytes: AllocateRecord makes one,
-// FreeRecord gives it back. Event objects copy the records they are given
-// with CopyRecord, which refuses records whose blocks do not lie inside their
-// own length, so the readers of ZtEventEntity.h are safe on every copy.
+// block of exactly RecordLength bytes allocated as an array of unsigned char
+// (new[]): AllocateRecord makes one, FreeRecord gives it back (delete[]), as
+// the service proxy's own record helpers do. Event objects copy the records
+// they are given with CopyRecord, which refuses records whose blocks do not
+// lie inside their own length, so the readers of ZtEventEntity.h are safe on
+// every copy.
 #ifndef ZT_RECORD_BLOCK_H
 #define ZT_RECORD_BLOCK_H
 
