@@ -57,6 +57,14 @@ HRESULT CZtEventFilter::AppendCompared(ItemKind kind, std::int64_t number, tagZt
     return Append(std::move(item));
 }
 
+HRESULT CZtEventFilter::AppendGuid(ItemKind kind, const GUID& guid, tagZtFilterCompareEnum compare) {
+    FilterItem item;
+    item.kind = kind;
+    item.guid = guid;
+    item.compare = compare;
+    return Append(std::move(item));
+}
+
 HRESULT CZtEventFilter::AppendFlag(ItemKind kind, int value) {
     FilterItem item;
     item.kind = kind;
@@ -75,11 +83,7 @@ HRESULT CZtEventFilter::AddEventTypeExpression(tagEventTypeEnum eventType, tagZt
 }
 
 HRESULT CZtEventFilter::AddEventClassExpression(GUID eventClass, tagZtFilterCompareEnum compare) {
-    FilterItem item;
-    item.kind = ItemKind::EventClass;
-    item.guid = eventClass;
-    item.compare = compare;
-    return Append(std::move(item));
+    return AppendGuid(ItemKind::EventClass, eventClass, compare);
 }
 
 HRESULT CZtEventFilter::AddEventIdExpression(unsigned int eventId, tagZtFilterCompareEnum compare) {
@@ -101,11 +105,7 @@ HRESULT CZtEventFilter::AddTimeStampExpression(tagZtTimeStampEnum which, long fi
 }
 
 HRESULT CZtEventFilter::AddSourceGuidExpression(GUID sourceGuid, tagZtFilterCompareEnum compare) {
-    FilterItem item;
-    item.kind = ItemKind::SourceGuid;
-    item.guid = sourceGuid;
-    item.compare = compare;
-    return Append(std::move(item));
+    return AppendGuid(ItemKind::SourceGuid, sourceGuid, compare);
 }
 
 HRESULT CZtEventFilter::AddSourceIdExpression(unsigned int sourceId, tagZtFilterCompareEnum compare) {
@@ -166,8 +166,7 @@ HRESULT CZtEventFilter::AddIsWaitForConfirmationExpression(int waiting) {
     return AppendFlag(ItemKind::IsWaitingForConfirmation, waiting);
 }
 
-HRESULT CZtEventFilter::AddConfirmationStateExpression(tagConfirmationStateEnum state,
-                                                       tagZtFilterCompareEnum compare) {
+HRESULT CZtEventFilter::AddConfirmationStateExpression(tagConfirmationStateEnum state, tagZtFilterCompareEnum compare) {
     return AppendCompared(ItemKind::ConfirmationState, state, compare);
 }
 
@@ -193,8 +192,7 @@ HRESULT CZtEventFilter::GetStreamSerializable(ZtAtlCom::IZtUnknown** serializabl
     std::shared_ptr<const FilterExpression> copy;
     HRESULT hr = GetExpression(&copy);
     if (ZtAtlCom::Failed(hr)) return hr;
-    return ZtStreamSnapshot<FilterSnapshotContent, false>::Make(FilterSnapshotContent{std::move(copy)},
-                                                                serializable);
+    return ZtStreamSnapshot<FilterSnapshotContent, false>::Make(FilterSnapshotContent{std::move(copy)}, serializable);
 }
 
 HRESULT CZtEventFilter::GetExpression(std::shared_ptr<const FilterExpression>* expression) {

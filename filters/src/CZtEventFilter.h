@@ -80,6 +80,7 @@ public:
 private:
     HRESULT Append(FilterItem item);
     HRESULT AppendCompared(ItemKind kind, std::int64_t number, tagZtFilterCompareEnum compare);
+    HRESULT AppendGuid(ItemKind kind, const GUID& guid, tagZtFilterCompareEnum compare);
     HRESULT AppendFlag(ItemKind kind, int value);
 
     FilterExpression m_expression;  // guarded by the object lock

@@ -65,8 +65,8 @@ HRESULT CZtExportSettings::get_Delimiter(BSTR* delimiter) {
     *delimiter = nullptr;
     ObjectLock lock(this);
     if (m_state.delimiter.empty()) return ZtAtlCom::S_OK;  // the empty text is the null BSTR
-    *delimiter = ZtAtlCom::SysAllocStringLen(m_state.delimiter.data(),
-                                             static_cast<ZtAtlCom::UINT>(m_state.delimiter.size()));
+    *delimiter =
+        ZtAtlCom::SysAllocStringLen(m_state.delimiter.data(), static_cast<ZtAtlCom::UINT>(m_state.delimiter.size()));
     return *delimiter ? ZtAtlCom::S_OK : ZtAtlCom::E_OUTOFMEMORY;
 }
 

@@ -15,24 +15,18 @@ OperandKind OperandOf(ItemKind kind) noexcept {
     case ItemKind::ConfirmationState:
     case ItemKind::DeviceVendorId:
     case ItemKind::DeviceProductCode:
-    case ItemKind::DeviceRevisionNo:
-        return OperandKind::Number;
+    case ItemKind::DeviceRevisionNo: return OperandKind::Number;
     case ItemKind::EventClass:
-    case ItemKind::SourceGuid:
-        return OperandKind::Guid;
-    case ItemKind::SourceName:
-        return OperandKind::Text;
-    case ItemKind::JsonAttribute:
-        return OperandKind::Json;
+    case ItemKind::SourceGuid: return OperandKind::Guid;
+    case ItemKind::SourceName: return OperandKind::Text;
+    case ItemKind::JsonAttribute: return OperandKind::Json;
     case ItemKind::IsActive:
     case ItemKind::IsRaised:
     case ItemKind::IsWaitingForConfirmation:
-    case ItemKind::IsDeviceEvent:
-        return OperandKind::Flag;
+    case ItemKind::IsDeviceEvent: return OperandKind::Flag;
     case ItemKind::Or:
     case ItemKind::Not:
-    case ItemKind::Group:
-        break;
+    case ItemKind::Group: break;
     }
     return OperandKind::None;
 }
@@ -156,8 +150,7 @@ void WriteItem(IZtStreamWriter& w, const FilterItem& item) {
         item.group->Serialize(w);
         break;
     case ItemKind::Or:
-    case ItemKind::Not:
-        break;
+    case ItemKind::Not: break;
     }
     w.EndObject();
 }

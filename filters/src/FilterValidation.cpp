@@ -74,8 +74,7 @@ std::string ValueFault(const FilterItem& item) {
         break;
     case ItemKind::TimeStamp:
         if (item.which < TimeStampRaised || item.which > TimeStampDisposed)
-            return std::to_string(item.which) +
-                   " names no time stamp (0 raised, 1 cleared, 2 confirmed, 3 disposed)";
+            return std::to_string(item.which) + " names no time stamp (0 raised, 1 cleared, 2 confirmed, 3 disposed)";
         if (item.number < 0) return "the FILETIME " + n + " lies before 1601";
         break;
     case ItemKind::ConfirmationState:
@@ -94,8 +93,7 @@ std::string ValueFault(const FilterItem& item) {
         if (HoldsZero(item.text)) return "the value holds a zero byte";
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return {};
 }

@@ -30,9 +30,7 @@ using ZtEventLoggerVdlProxy::IZtStreamWriter;
  * IZtStreamSerializable and IZtFilterValidation, and IZtSettingsValidation
  * when answersSettings is true. */
 template <class Content, bool answersSettings>
-class ZtStreamSnapshot final : public IZtStreamSerializable,
-                               public IZtFilterValidation,
-                               public IZtSettingsValidation {
+class ZtStreamSnapshot final : public IZtStreamSerializable, public IZtFilterValidation, public IZtSettingsValidation {
 public:
     // A new snapshot with one reference in *out; E_OUTOFMEMORY on failure.
     static HRESULT Make(Content content, IZtUnknown** out) noexcept {

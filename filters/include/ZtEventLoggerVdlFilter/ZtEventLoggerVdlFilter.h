@@ -88,12 +88,10 @@ extern "C" {
  * empty (selects every event); new settings have no filter, MaxCount 0,
  * newest first, delimiter ",", a header line and language 1033. */
 ZT_FILTER_LIB_API ZtAtlCom::HRESULT ZtEventLoggerVdlFilterCreateInstance(const ZtAtlCom::CLSID& clsid,
-                                                                         const ZtAtlCom::IID& iid,
-                                                                         void** ppv) noexcept;
+                                                                         const ZtAtlCom::IID& iid, void** ppv) noexcept;
 
 // Writes 2, 1 and 0 through the non-null pointers; returns 0.
-ZT_FILTER_LIB_API uint32_t ZtEventLoggerVdlFilterVersion(uint32_t* major, uint32_t* minor,
-                                                         uint32_t* build) noexcept;
+ZT_FILTER_LIB_API uint32_t ZtEventLoggerVdlFilterVersion(uint32_t* major, uint32_t* minor, uint32_t* build) noexcept;
 }
 
 #endif  // ZT_EVENT_LOGGER_VDL_FILTER_H

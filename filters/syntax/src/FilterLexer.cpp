@@ -14,10 +14,14 @@ bool IsWordByte(unsigned char c) noexcept {
     if (c >= 0x80) return true;
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
     switch (c) {
-    case '_': case '.': case ':': case '+': case '-': case '{': case '}':
-        return true;
-    default:
-        return false;
+    case '_':
+    case '.':
+    case ':':
+    case '+':
+    case '-':
+    case '{':
+    case '}': return true;
+    default: return false;
     }
 }
 
@@ -80,8 +84,7 @@ private:
         case '=': return Operator(token, FilterEqual, Follows('=') ? 2 : 1);
         case '~': return Operator(token, FilterContains, 1);
         case '<': return Operator(token, Follows('=') ? FilterLessOrEqual : FilterLess, Follows('=') ? 2 : 1);
-        case '>':
-            return Operator(token, Follows('=') ? FilterGreaterOrEqual : FilterGreater, Follows('=') ? 2 : 1);
+        case '>': return Operator(token, Follows('=') ? FilterGreaterOrEqual : FilterGreater, Follows('=') ? 2 : 1);
         case '!':
             if (Follows('=')) return Operator(token, FilterNotEqual, 2);
             throw FilterSyntaxError{m_pos, "'!' alone is no operator; write '!=' or 'not'"};
@@ -91,8 +94,7 @@ private:
         case '$':
             if (Follows('=')) return Operator(token, FilterEndsWith, 2);
             throw FilterSyntaxError{m_pos, "'$' alone is no operator; write '$=' (ends with)"};
-        default:
-            break;
+        default: break;
         }
         if (!IsWordByte(static_cast<unsigned char>(c))) {
             if (c == '\0') throw FilterSyntaxError{m_pos, "the text holds a zero byte"};
@@ -138,7 +140,10 @@ private:
         const char c = m_text[m_pos + 1];
         m_pos += 2;
         switch (c) {
-        case '"': case '\'': case '\\': case '/': out += c; return;
+        case '"':
+        case '\'':
+        case '\\':
+        case '/': out += c; return;
         case 'b': out += '\b'; return;
         case 'f': out += '\f'; return;
         case 'n': out += '\n'; return;

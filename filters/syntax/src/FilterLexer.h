@@ -25,9 +25,9 @@ enum class TokenKind { End, Word, Text, Operator, Open, Close };
 
 struct Token {
     TokenKind kind = TokenKind::End;
-    std::size_t offset = 0;  // first byte in the text
-    std::size_t end = 0;     // one past the last byte
-    std::string text;        // a word as written; a quoted text decoded
+    std::size_t offset = 0;                                               // first byte in the text
+    std::size_t end = 0;                                                  // one past the last byte
+    std::string text;                                                     // a word as written; a quoted text decoded
     tagZtFilterCompareEnum compare = ZtEventLoggerVdlProxy::FilterEqual;  // Operator
 };
 

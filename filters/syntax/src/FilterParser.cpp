@@ -16,8 +16,27 @@ using namespace ZtEventLoggerVdlProxy;
 namespace {
 
 enum class FieldId {
-    Type, Class, Id, Severity, Raised, Cleared, Confirmed, Disposed, SourceName, SourceId, SourceGuid,
-    Json, Active, Waiting, Confirmation, Device, Vendor, Product, Revision, Alarm, Message,
+    Type,
+    Class,
+    Id,
+    Severity,
+    Raised,
+    Cleared,
+    Confirmed,
+    Disposed,
+    SourceName,
+    SourceId,
+    SourceGuid,
+    Json,
+    Active,
+    Waiting,
+    Confirmation,
+    Device,
+    Vendor,
+    Product,
+    Revision,
+    Alarm,
+    Message,
 };
 
 // What a field compares with, which decides its operators and values.
@@ -85,7 +104,8 @@ template <class I, class Call>
 AddCall OnFacet(Call call) {
     return [call](IZtEventFilter* filter) -> HRESULT {
         ZtAtlCom::CComPtr<I> facet;
-        HRESULT hr = filter->QueryInterface(ZtAtlCom::iid_of<I>(), reinterpret_cast<void**>(facet.ReleaseAndGetAddressOf()));
+        HRESULT hr =
+            filter->QueryInterface(ZtAtlCom::iid_of<I>(), reinterpret_cast<void**>(facet.ReleaseAndGetAddressOf()));
         if (ZtAtlCom::Failed(hr)) return hr;
         if (!facet) return ZtAtlCom::E_NOINTERFACE;
         return call(facet.Get());
@@ -225,8 +245,8 @@ private:
 
     void Nest(const Token& at) {
         if (++m_depth > kMaxNesting)
-            throw FilterSyntaxError{at.offset, "parentheses and 'not' nest deeper than " +
-                                                   std::to_string(kMaxNesting) + " levels"};
+            throw FilterSyntaxError{
+                at.offset, "parentheses and 'not' nest deeper than " + std::to_string(kMaxNesting) + " levels"};
     }
 
     FilterNode Primary() {
@@ -303,13 +323,12 @@ private:
         return path;
     }
 
-    static AddCall ValueCall(const FieldSpec& field, tagZtFilterCompareEnum op, const Token& value,
-                             std::string path) {
+    static AddCall ValueCall(const FieldSpec& field, tagZtFilterCompareEnum op, const Token& value, std::string path) {
         const std::string& v = value.text;
         const bool word = value.kind == TokenKind::Word;
         auto fail = [&](const std::string& expected) -> AddCall {
-            throw FilterSyntaxError{value.offset, std::string(field.name) + " takes " + expected + ", not " +
-                                                      Describe(value)};
+            throw FilterSyntaxError{value.offset,
+                                    std::string(field.name) + " takes " + expected + ", not " + Describe(value)};
         };
         switch (field.value) {
         case ValueKind::EventType: {
@@ -361,8 +380,7 @@ private:
                 return f->AddJsonAttributeExpression(member.get(), operand.get(), op);
             };
         case ValueKind::Number:
-        case ValueKind::FlagOnly:
-            break;
+        case ValueKind::FlagOnly: break;
         }
         auto number = word ? ParseUnsigned(v) : std::nullopt;
         if (!number) return fail("a number from 0 to 4294967295");

@@ -31,6 +31,13 @@ std::string CallFailure(HRESULT hr) {
     return std::string("the filter refused this expression (") + code + ")";
 }
 
+// A new filter from factory; a factory that reports success without one fails.
+HRESULT NewFilter(FilterFactory factory, ZtAtlCom::CComPtr<IZtEventFilter>& filter) noexcept {
+    HRESULT hr =
+        factory(CLSID_ZtEventFilter, IID_IZtEventFilter, reinterpret_cast<void**>(filter.ReleaseAndGetAddressOf()));
+    return ZtAtlCom::Succeeded(hr) && !filter ? ZtAtlCom::E_POINTER : hr;
+}
+
 /* Writes the tree as filter calls. Expressions side by side are joined by
  * AND and OR binds weaker, exactly as in the text, so only an Or inside an
  * And, and an And or Or after NOT, need a group of their own. */
@@ -54,9 +61,7 @@ private:
 
     void Factor(const FilterNode& node, IZtEventFilter* filter) {
         switch (node.type) {
-        case FilterNode::Type::Comparison:
-            Check(node.offset, node.add(filter));
-            return;
+        case FilterNode::Type::Comparison: Check(node.offset, node.add(filter)); return;
         case FilterNode::Type::Not: {
             Check(node.offset, filter->AddNotOperator());
             const FilterNode& operand = node.children.front();
@@ -65,17 +70,15 @@ private:
             return Factor(operand, filter);
         }
         case FilterNode::Type::Or:
-        case FilterNode::Type::And:
-            return Group(node, filter);
+        case FilterNode::Type::And: return Group(node, filter);
         }
     }
 
     void Group(const FilterNode& node, IZtEventFilter* filter) {
         ZtAtlCom::CComPtr<IZtEventFilter> group;
-        HRESULT hr = m_factory(CLSID_ZtEventFilter, IID_IZtEventFilter,
-                               reinterpret_cast<void**>(group.ReleaseAndGetAddressOf()));
-        if (ZtAtlCom::Succeeded(hr) && !group) hr = ZtAtlCom::E_POINTER;
-        if (ZtAtlCom::Failed(hr)) throw EmitError{node.offset, hr, "no filter could be made for the group: " + CallFailure(hr)};
+        const HRESULT hr = NewFilter(m_factory, group);
+        if (ZtAtlCom::Failed(hr))
+            throw EmitError{node.offset, hr, "no filter could be made for the group: " + CallFailure(hr)};
         List(node, group);
         Check(node.offset, filter->AddExpressionGroup(group));
     }
@@ -160,8 +163,7 @@ FilterTextResult CreateFilterFromText(std::string_view text, FilterFactory facto
     *filter = nullptr;
     if (!factory) return Fault(ZtAtlCom::E_POINTER, 0, "no filter factory given");
     ZtAtlCom::CComPtr<IZtEventFilter> made;
-    HRESULT hr = factory(CLSID_ZtEventFilter, IID_IZtEventFilter, reinterpret_cast<void**>(made.ReleaseAndGetAddressOf()));
-    if (ZtAtlCom::Succeeded(hr) && !made) hr = ZtAtlCom::E_POINTER;
+    const HRESULT hr = NewFilter(factory, made);
     if (ZtAtlCom::Failed(hr)) {
         try {
             return Fault(hr, 0, "no filter could be made: " + CallFailure(hr));

@@ -125,9 +125,8 @@ std::optional<std::int32_t> ParseEventType(std::string_view text) noexcept {
 }
 
 std::optional<std::int32_t> ParseConfirmationState(std::string_view text) noexcept {
-    static constexpr Name kNames[] = {{"none", ConfirmationNotRequired},
-                                      {"waiting", ConfirmationWaitForConfirmation},
-                                      {"reset", ConfirmationReset}};
+    static constexpr Name kNames[] = {
+        {"none", ConfirmationNotRequired}, {"waiting", ConfirmationWaitForConfirmation}, {"reset", ConfirmationReset}};
     return NameOrNumber(text, kNames, 0xFFFF);
 }
 

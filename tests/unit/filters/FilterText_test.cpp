@@ -45,7 +45,8 @@ TEST(FilterText, TextsBecomeTheExpressionCallsTheySay) {
          "[ { kind=u16:4 cmp=u16:0 value=u16:4 } " + OR + " { kind=u16:4 cmp=u16:2 value=u16:2 } ]"},
         {"type = alarm and type != 0 and message and not alarm",
          "[ { kind=u16:1 cmp=u16:0 value=u16:1 } { kind=u16:1 cmp=u16:1 value=u16:0 } "
-         "{ kind=u16:1 cmp=u16:0 value=u16:0 } " + NOT + " { kind=u16:1 cmp=u16:0 value=u16:1 } ]"},
+         "{ kind=u16:1 cmp=u16:0 value=u16:0 } " +
+             NOT + " { kind=u16:1 cmp=u16:0 value=u16:1 } ]"},
         {"class = " + guid + " and source.guid != \"30264e87-48e7-40b7-b71d-ad38673e571b\"",
          "[ { kind=u16:2 cmp=u16:0 value=" + guid + " } { kind=u16:6 cmp=u16:1 value=" + guid + " } ]"},
         {"id == 0x10 and source.id <= 4294967295",
@@ -63,8 +64,20 @@ TEST(FilterText, TextsBecomeTheExpressionCallsTheySay) {
          "[ { kind=u16:15 cmp=u16:0 value=u32:2 } { kind=u16:16 cmp=u16:0 value=u32:72100946 } "
          "{ kind=u16:17 cmp=u16:4 value=u32:1 } ]"},
         {"json.axis.state = \"on\" and json.count > 5 and json.\"my key\" ^= 'it\\'s' and source.name $= \"\\u00e9\"",
-         "[ { kind=u16:9 cmp=u16:0 path=\"axis.state\" value=\"on\" } { kind=u16:9 cmp=u16:4 path=\"count\" value=\"5\" } "
+         "[ { kind=u16:9 cmp=u16:0 path=\"axis.state\" value=\"on\" } { kind=u16:9 cmp=u16:4 path=\"count\" "
+         "value=\"5\" } "
          "{ kind=u16:9 cmp=u16:7 path=\"my key\" value=\"it's\" } { kind=u16:8 cmp=u16:8 value=\"\xC3\xA9\" } ]"},
+        // Examples of docs/filter-syntax.md.
+        {"active and (severity = critical or json.axis.fault = true)",
+         "[ { kind=u16:10 value=true } " +
+             Group("{ kind=u16:4 cmp=u16:0 value=u16:4 } " + OR +
+                   " { kind=u16:9 cmp=u16:0 path=\"axis.fault\" value=\"true\" }") +
+             " ]"},
+        {"raised >= 2024-05-01T12:30:00Z and raised < \"2024-05-02\"",
+         "[ { kind=u16:5 cmp=u16:5 which=u16:0 value=u64:133590402000000000 } "
+         "{ kind=u16:5 cmp=u16:2 which=u16:0 value=u64:133590816000000000 } ]"},
+        {"confirmation = waiting and not alarm = false",
+         "[ { kind=u16:13 cmp=u16:0 value=u16:2 } " + NOT + " { kind=u16:1 cmp=u16:1 value=u16:1 } ]"},
         // Grouping: only what the flat form cannot say becomes a group.
         {"id = 1 and (id = 2 or id = 3)", "[ " + A + " " + Group(B + " " + OR + " " + C) + " ]"},
         {"(id = 1 or id = 2) or id = 3", "[ " + A + " " + OR + " " + B + " " + OR + " " + C + " ]"},
@@ -101,7 +114,8 @@ TEST(FilterText, BadTextsGiveTheColumnAndWhatIsWrong) {
         {"id = 4294967296", 6, "id takes a number from 0 to 4294967295, not '4294967296'"},
         {"id = -1", 6, "id takes a number from 0 to 4294967295, not '-1'"},
         {"id = \"1\"", 6, "id takes a number from 0 to 4294967295, not a quoted text"},
-        {"raised > 2023-02-29", 10, "raised takes a time such as 2024-05-01T12:30:00Z or a FILETIME number, not '2023-02-29'"},
+        {"raised > 2023-02-29", 10,
+         "raised takes a time such as 2024-05-01T12:30:00Z or a FILETIME number, not '2023-02-29'"},
         {"raised > 1601-01-01T00:30+01:00", 10,
          "raised takes a time such as 2024-05-01T12:30:00Z or a FILETIME number, not '1601-01-01T00:30+01:00'"},
         {"active = 1", 10, "active is compared with true or false"},
@@ -116,7 +130,8 @@ TEST(FilterText, BadTextsGiveTheColumnAndWhatIsWrong) {
         {"json.a..b = 1", 1, "the JSON path 'a..b' has an empty member"},
         {"json.a = abc", 10, "json takes a quoted text, a number, true, false or null, not 'abc'"},
         {"source = \"\xC3\xA4\" xx", 14, "expected 'and', 'or' or the end of the text but found 'xx'"},
-        {std::string(33, '(') + "id = 1" + std::string(33, ')'), 33, "parentheses and 'not' nest deeper than 32 levels"},
+        {std::string(33, '(') + "id = 1" + std::string(33, ')'), 33,
+         "parentheses and 'not' nest deeper than 32 levels"},
         {std::string("id = 1\0", 7), 7, "the text holds a zero byte"},
     };
     for (const auto& c : cases) {
@@ -125,7 +140,8 @@ TEST(FilterText, BadTextsGiveTheColumnAndWhatIsWrong) {
         EXPECT_EQ(result.column, c.column) << c.text;
         EXPECT_EQ(result.message, c.message) << c.text;
     }
-    EXPECT_EQ(CheckFilterText("foo = 3").Describe().rfind("column 1: unknown field 'foo' (fields: type, class,", 0), 0u);
+    EXPECT_EQ(CheckFilterText("foo = 3").Describe().rfind("column 1: unknown field 'foo' (fields: type, class,", 0),
+              0u);
 }
 
 HRESULT FailingFactory(const CLSID&, const IID&, void** ppv) {
@@ -172,8 +188,9 @@ TEST(FilterText, FailedCallsClearTheFilterAndBadTextLeavesItUntouched) {
 // Text made of the grammar's own pieces, shuffled: whatever is accepted must
 // give a filter that validates; nothing may crash.
 TEST(FilterText, ShuffledPiecesEitherFailCleanlyOrGiveValidFilters) {
-    const char* pieces[] = {"id", "=", "1", "and", "or", "not", "(", ")", "severity", ">=", "error", "source",
-                            "~", "\"x\"", "active", "json.a", "!=", "true", "raised", "2024-01-01", "\"", "\\"};
+    const char* pieces[] = {"id",       "=",    "1",      "and",        "or", "not",   "(",      ")",
+                            "severity", ">=",   "error",  "source",     "~",  "\"x\"", "active", "json.a",
+                            "!=",       "true", "raised", "2024-01-01", "\"", "\\"};
     std::mt19937 random(7);
     int accepted = 0;
     for (int round = 0; round < 3000; ++round) {

@@ -79,7 +79,8 @@ inline CComPtr<IZtEventFilter> NewFilter() { return Make<IZtEventFilter>(CLSID_Z
 template <class I>
 ZtComPtrLite<I> SerializableOf(IUnknown* object) {
     CComPtr<IZtStreamSerializableProvider> provider;
-    object->QueryInterface(IID_IZtStreamSerializableProvider, reinterpret_cast<void**>(provider.ReleaseAndGetAddressOf()));
+    object->QueryInterface(IID_IZtStreamSerializableProvider,
+                           reinterpret_cast<void**>(provider.ReleaseAndGetAddressOf()));
     IZtUnknown* unknown = nullptr;
     if (!provider || Failed(provider->GetStreamSerializable(&unknown)) || !unknown) return {};
     void* wanted = nullptr;

@@ -48,7 +48,8 @@ TEST(ZtEventFilter, EachExpressionIsWrittenWithItsKindMembersAndWidths) {
          "[ { kind=u16:3 cmp=u16:4 value=u32:4000000000 } ]"},
         {"severity", [](IZtEventFilter* f) { f->AddSeverityExpression(SeverityError, FilterGreaterOrEqual); },
          "[ { kind=u16:4 cmp=u16:5 value=u16:3 } ]"},
-        {"time", [](IZtEventFilter* f) { f->AddTimeStampExpression(TimeStampDisposed, 133000000000000001, FilterLess); },
+        {"time",
+         [](IZtEventFilter* f) { f->AddTimeStampExpression(TimeStampDisposed, 133000000000000001, FilterLess); },
          "[ { kind=u16:5 cmp=u16:2 which=u16:3 value=u64:133000000000000001 } ]"},
         {"source guid", [](IZtEventFilter* f) { f->AddSourceGuidExpression(kGuid, FilterEqual); },
          "[ { kind=u16:6 cmp=u16:0 value=" + g + " } ]"},
@@ -58,7 +59,8 @@ TEST(ZtEventFilter, EachExpressionIsWrittenWithItsKindMembersAndWidths) {
          "[ { kind=u16:8 cmp=u16:6 value=\"Axis\" } ]"},
         {"null name", [](IZtEventFilter* f) { f->AddSourceNameExpression(nullptr, FilterEqual); },
          "[ { kind=u16:8 cmp=u16:0 value=\"\" } ]"},
-        {"json", [](IZtEventFilter* f) { f->AddJsonAttributeExpression(Bstr("axis.state"), Bstr("on"), FilterStartsWith); },
+        {"json",
+         [](IZtEventFilter* f) { f->AddJsonAttributeExpression(Bstr("axis.state"), Bstr("on"), FilterStartsWith); },
          "[ { kind=u16:9 cmp=u16:7 path=\"axis.state\" value=\"on\" } ]"},
         {"alarm flags",
          [](IZtEventFilter* f) {
@@ -117,11 +119,14 @@ struct FaultCase {
 
 TEST(ZtEventFilter, ValidationNamesTheFirstFaultAndAcceptsEveryWellFormedFilter) {
     auto id = [](IZtEventFilter* f) { f->AddEventIdExpression(1, FilterEqual); };
-    const std::string numbers = " does not apply to numbers and times (use equal, not equal, less, less or equal, "
-                                "greater or greater or equal).";
+    const std::string numbers =
+        " does not apply to numbers and times (use equal, not equal, less, less or equal, "
+        "greater or greater or equal).";
     const FaultCase cases[] = {
-        {"OR first", [&](IZtEventFilter* f) { f->AddLogicalOperator(), id(f); }, "Item 1: OR has no expression before it."},
-        {"OR last", [&](IZtEventFilter* f) { id(f), f->AddLogicalOperator(); }, "Item 2: OR has no expression after it."},
+        {"OR first", [&](IZtEventFilter* f) { f->AddLogicalOperator(), id(f); },
+         "Item 1: OR has no expression before it."},
+        {"OR last", [&](IZtEventFilter* f) { id(f), f->AddLogicalOperator(); },
+         "Item 2: OR has no expression after it."},
         {"two ORs", [&](IZtEventFilter* f) { id(f), f->AddLogicalOperator(), f->AddLogicalOperator(), id(f); },
          "Item 2: OR has no expression after it."},
         {"NOT last", [&](IZtEventFilter* f) { id(f), f->AddNotOperator(); }, "Item 2: NOT has no expression after it."},
@@ -129,7 +134,9 @@ TEST(ZtEventFilter, ValidationNamesTheFirstFaultAndAcceptsEveryWellFormedFilter)
          "Item 2: NOT has no expression after it."},
         {"empty group", [](IZtEventFilter* f) { f->AddExpressionGroup(NewFilter()); }, "Item 1: the group is empty."},
         {"fault inside a group",
-         [&](IZtEventFilter* f) { id(f), f->AddExpressionGroup(Built([&](IZtEventFilter* g) { id(g), g->AddNotOperator(); })); },
+         [&](IZtEventFilter* f) {
+             id(f), f->AddExpressionGroup(Built([&](IZtEventFilter* g) { id(g), g->AddNotOperator(); }));
+         },
          "Item 2.2: NOT has no expression after it."},
         {"unknown code", [](IZtEventFilter* f) { f->AddSeverityExpression(SeverityInfo, Cmp(9)); },
          "Item 1 (severity): the comparison code 9 is unknown (0 to 8)."},
@@ -146,16 +153,22 @@ TEST(ZtEventFilter, ValidationNamesTheFirstFaultAndAcceptsEveryWellFormedFilter)
          "Item 1 (event class): the comparison 'greater' does not apply to GUIDs (use equal or not equal)."},
         {"type 2", [](IZtEventFilter* f) { f->AddEventTypeExpression(static_cast<tagEventTypeEnum>(2), FilterEqual); },
          "Item 1 (event type): 2 is neither 0 (message) nor 1 (alarm)."},
-        {"severity 5", [](IZtEventFilter* f) { f->AddSeverityExpression(static_cast<tagSeverityLevelEnum>(5), FilterEqual); },
+        {"severity 5",
+         [](IZtEventFilter* f) { f->AddSeverityExpression(static_cast<tagSeverityLevelEnum>(5), FilterEqual); },
          "Item 1 (severity): 5 is not a severity (0 verbose to 4 critical)."},
-        {"severity -1", [](IZtEventFilter* f) { f->AddSeverityExpression(static_cast<tagSeverityLevelEnum>(-1), FilterEqual); },
+        {"severity -1",
+         [](IZtEventFilter* f) { f->AddSeverityExpression(static_cast<tagSeverityLevelEnum>(-1), FilterEqual); },
          "Item 1 (severity): -1 is not a severity (0 verbose to 4 critical)."},
-        {"time 4", [](IZtEventFilter* f) { f->AddTimeStampExpression(static_cast<tagZtTimeStampEnum>(4), 0, FilterEqual); },
+        {"time 4",
+         [](IZtEventFilter* f) { f->AddTimeStampExpression(static_cast<tagZtTimeStampEnum>(4), 0, FilterEqual); },
          "Item 1 (time stamp): 4 names no time stamp (0 raised, 1 cleared, 2 confirmed, 3 disposed)."},
         {"time before 1601", [](IZtEventFilter* f) { f->AddTimeStampExpression(TimeStampRaised, -1, FilterEqual); },
          "Item 1 (time stamp): the FILETIME -1 lies before 1601."},
         {"state 65536",
-         [](IZtEventFilter* f) { Facet<IZtAlarmFilter>(f)->AddConfirmationStateExpression(static_cast<tagConfirmationStateEnum>(65536), FilterEqual); },
+         [](IZtEventFilter* f) {
+             Facet<IZtAlarmFilter>(f)->AddConfirmationStateExpression(static_cast<tagConfirmationStateEnum>(65536),
+                                                                      FilterEqual);
+         },
          "Item 1 (confirmation state): 65536 is not a confirmation state (0 to 65535)."},
         {"zero in name", [](IZtEventFilter* f) { f->AddSourceNameExpression(Bstr("Ax\0is", 5), FilterEqual); },
          "Item 1 (source name): the text holds a zero byte."},
@@ -165,17 +178,27 @@ TEST(ZtEventFilter, ValidationNamesTheFirstFaultAndAcceptsEveryWellFormedFilter)
          "Item 1 (JSON attribute): the path \"a..b\" has an empty member."},
         {"trailing dot", [](IZtEventFilter* f) { f->AddJsonAttributeExpression(Bstr("a."), Bstr("1"), FilterEqual); },
          "Item 1 (JSON attribute): the path \"a.\" has an empty member."},
-        {"zero in value", [](IZtEventFilter* f) { f->AddJsonAttributeExpression(Bstr("a"), Bstr("1\0", 2), FilterEqual); },
+        {"zero in value",
+         [](IZtEventFilter* f) { f->AddJsonAttributeExpression(Bstr("a"), Bstr("1\0", 2), FilterEqual); },
          "Item 1 (JSON attribute): the value holds a zero byte."},
         // Valid forms.
         {"empty filter", [](IZtEventFilter*) {}, ""},
         {"not not", [&](IZtEventFilter* f) { f->AddNotOperator(), f->AddNotOperator(), id(f); }, ""},
         {"or not", [&](IZtEventFilter* f) { id(f), f->AddLogicalOperator(), f->AddNotOperator(), id(f); }, ""},
-        {"json ordered", [](IZtEventFilter* f) { f->AddJsonAttributeExpression(Bstr("n"), Bstr("5"), FilterGreater); }, ""},
+        {"json ordered", [](IZtEventFilter* f) { f->AddJsonAttributeExpression(Bstr("n"), Bstr("5"), FilterGreater); },
+         ""},
         {"text ends with", [](IZtEventFilter* f) { f->AddSourceNameExpression(Bstr("1"), FilterEndsWith); }, ""},
         {"time unset", [](IZtEventFilter* f) { f->AddTimeStampExpression(TimeStampCleared, 0, FilterEqual); }, ""},
-        {"state 3", [](IZtEventFilter* f) { Facet<IZtAlarmFilter>(f)->AddConfirmationStateExpression(ConfirmationStateThree, FilterLess); }, ""},
-        {"group of groups", [&](IZtEventFilter* f) { f->AddExpressionGroup(Built([&](IZtEventFilter* g) { g->AddExpressionGroup(Built(id)); })); }, ""},
+        {"state 3",
+         [](IZtEventFilter* f) {
+             Facet<IZtAlarmFilter>(f)->AddConfirmationStateExpression(ConfirmationStateThree, FilterLess);
+         },
+         ""},
+        {"group of groups",
+         [&](IZtEventFilter* f) {
+             f->AddExpressionGroup(Built([&](IZtEventFilter* g) { g->AddExpressionGroup(Built(id)); }));
+         },
+         ""},
     };
     for (const auto& c : cases) EXPECT_EQ(FaultOf(Built(c.build)), c.fault) << c.name;
 }

@@ -14,8 +14,9 @@ CComPtr<IZtExportSettings> NewSettings() { return Make<IZtExportSettings>(CLSID_
 
 CComPtr<IZtCsvExportSettings> CsvOf(IZtExportSettings* settings) {
     CComPtr<IZtCsvExportSettings> csv;
-    EXPECT_EQ(settings->QueryInterface(IID_IZtCsvExportSettings, reinterpret_cast<void**>(csv.ReleaseAndGetAddressOf())),
-              S_OK);
+    EXPECT_EQ(
+        settings->QueryInterface(IID_IZtCsvExportSettings, reinterpret_cast<void**>(csv.ReleaseAndGetAddressOf())),
+        S_OK);
     return csv;
 }
 
@@ -46,8 +47,7 @@ TEST(ZtExportSettings, DefaultsAreWrittenWithTheirWidths) {
     EXPECT_EQ(header, VARIANT_TRUE);
     EXPECT_EQ(langId, 1033);
     EXPECT_EQ(DelimiterOf(csv), ",");
-    EXPECT_EQ(Written(settings),
-              "{ maxCount=u32:0 order=u16:0 csv={ delimiter=\",\" header=true langId=i32:1033 } }");
+    EXPECT_EQ(Written(settings), "{ maxCount=u32:0 order=u16:0 csv={ delimiter=\",\" header=true langId=i32:1033 } }");
 
     EXPECT_EQ(settings->get_MaxCount(nullptr), E_POINTER);
     EXPECT_EQ(settings->get_Filter(nullptr), E_POINTER);
@@ -102,7 +102,8 @@ TEST(ZtExportSettings, ValidationCoversOrderDelimiterHeaderLanguageAndFilter) {
         {"defaults", [](IZtExportSettings*, IZtCsvExportSettings*) {}, ""},
         {"tab", put("\t"), ""},
         {"two-byte character", put("\xC2\xA7"), ""},
-        {"order 2", [](IZtExportSettings* s, IZtCsvExportSettings*) { s->put_Order(static_cast<tagZtEventOrderEnum>(2)); },
+        {"order 2",
+         [](IZtExportSettings* s, IZtCsvExportSettings*) { s->put_Order(static_cast<tagZtEventOrderEnum>(2)); },
          "The order 2 is neither 0 (newest first) nor 1 (oldest first)."},
         {"no delimiter", [](IZtExportSettings*, IZtCsvExportSettings* c) { c->put_Delimiter(nullptr); }, delimiter},
         {"two characters", put(";;"), delimiter},

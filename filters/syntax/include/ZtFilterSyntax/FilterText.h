@@ -63,8 +63,7 @@ FilterTextResult ParseFilterText(std::string_view text, IZtEventFilter* filter, 
 
 /* Makes a new filter with factory and parses text into it. On success
  * *filter holds it with one reference; otherwise *filter is null. */
-FilterTextResult CreateFilterFromText(std::string_view text, FilterFactory factory,
-                                      IZtEventFilter** filter) noexcept;
+FilterTextResult CreateFilterFromText(std::string_view text, FilterFactory factory, IZtEventFilter** filter) noexcept;
 
 // Checks text only (configuration files, command lines): no filter is made.
 FilterTextResult CheckFilterText(std::string_view text) noexcept;
