@@ -407,6 +407,10 @@ private:
 
 }  // namespace
 
-FilterNode ParseFilterTree(std::string_view text) { return Parser(text).Run(); }
+FilterNode ParseFilterTree(std::string_view text) {
+    if (text.size() > kMaxTextBytes)
+        throw FilterSyntaxError{kMaxTextBytes, "the text is longer than " + std::to_string(kMaxTextBytes) + " bytes"};
+    return Parser(text).Run();
+}
 
 }  // namespace ZtFilterSyntax

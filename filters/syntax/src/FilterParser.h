@@ -32,8 +32,11 @@ struct FilterNode {
     std::function<HRESULT(IZtEventFilter*)> add;
 };
 
-// Parenthesised groups and negations nest at most this deep.
+// Parenthesised groups and negations nest at most this deep, and a text is
+// at most this long: far more than a filter of the most expressions a
+// filter holds needs, and a bound on the work a text from outside can cause.
 inline constexpr int kMaxNesting = 32;
+inline constexpr std::size_t kMaxTextBytes = 1 << 20;
 
 // The tree of text. Throws FilterSyntaxError (or std::bad_alloc).
 FilterNode ParseFilterTree(std::string_view text);

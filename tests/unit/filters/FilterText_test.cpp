@@ -133,6 +133,7 @@ TEST(FilterText, BadTextsGiveTheColumnAndWhatIsWrong) {
         {std::string(33, '(') + "id = 1" + std::string(33, ')'), 33,
          "parentheses and 'not' nest deeper than 32 levels"},
         {std::string("id = 1\0", 7), 7, "the text holds a zero byte"},
+        {std::string(1 << 20, ' ') + "x", (1 << 20) + 1, "the text is longer than 1048576 bytes"},
     };
     for (const auto& c : cases) {
         FilterTextResult result = CheckFilterText(c.text);
