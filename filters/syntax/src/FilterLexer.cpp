@@ -201,18 +201,18 @@ const char* OperatorText(tagZtFilterCompareEnum compare) noexcept {
     return "?";
 }
 
+std::string Shortened(const std::string& text) {
+    std::size_t n = text.size();
+    if (n <= 40) return text;
+    n = 40;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;  // a character boundary
+    return text.substr(0, n) + "...";
+}
+
 std::string Describe(const Token& token) {
     switch (token.kind) {
     case TokenKind::End: return "the end of the text";
-    case TokenKind::Word: {
-        // Long words are cut (at a character boundary) to keep messages short.
-        std::size_t n = token.text.size();
-        if (n > 40) {
-            n = 40;
-            while (n > 0 && (static_cast<unsigned char>(token.text[n]) & 0xC0) == 0x80) --n;
-        }
-        return "'" + token.text.substr(0, n) + (n < token.text.size() ? "...'" : "'");
-    }
+    case TokenKind::Word: return "'" + Shortened(token.text) + "'";
     case TokenKind::Text: return "a quoted text";
     case TokenKind::Operator: return std::string("'") + OperatorText(token.compare) + "'";
     case TokenKind::Open: return "'('";

@@ -34,6 +34,9 @@ struct Token {
 // The tokens of text, ending with one End token. Throws FilterSyntaxError.
 std::vector<Token> Tokenize(std::string_view text);
 
+// text, cut after 40 bytes (with "...") to keep messages short.
+std::string Shortened(const std::string& text);
+
 // How a token is shown in messages: 'word', a text, '>=', '(' or the end.
 std::string Describe(const Token& token);
 

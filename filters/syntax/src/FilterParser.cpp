@@ -278,11 +278,13 @@ private:
         FieldSpec field = Field(name);
         std::string path;
         if (field.id == FieldId::Json) path = JsonPath(name);
+        // Messages name the field as written for JSON members, else by its name.
+        const std::string label = field.id == FieldId::Json ? "json." + Shortened(path) : field.name;
         FilterNode node;
         node.type = FilterNode::Type::Comparison;
         node.offset = name.offset;
         if (Peek().kind != TokenKind::Operator) {
-            if (!field.flag) Unexpected(Peek(), "an operator after '" + std::string(field.name) + "'");
+            if (!field.flag) Unexpected(Peek(), "an operator after '" + label + "'");
             node.add = FlagCall(field.id, true);
             return node;
         }
@@ -295,13 +297,13 @@ private:
         const ValueKind kind = boolean ? ValueKind::FlagOnly : field.value;
         if (!OperatorApplies(kind, op.compare))
             throw FilterSyntaxError{op.offset, std::string("'") + OperatorText(op.compare) + "' does not apply to " +
-                                                   field.name + "; use " + OperatorsOf(kind)};
+                                                   label + "; use " + OperatorsOf(kind)};
         if (boolean) {
             node.add = FlagCall(field.id, *boolean != (op.compare == FilterNotEqual));
         } else if (kind == ValueKind::FlagOnly) {
-            throw FilterSyntaxError{value.offset, std::string(field.name) + " is compared with true or false"};
+            throw FilterSyntaxError{value.offset, label + " is compared with true or false"};
         } else {
-            node.add = ValueCall(field, op.compare, value, std::move(path));
+            node.add = ValueCall(field, label, op.compare, value, std::move(path));
         }
         return node;
     }
@@ -323,12 +325,12 @@ private:
         return path;
     }
 
-    static AddCall ValueCall(const FieldSpec& field, tagZtFilterCompareEnum op, const Token& value, std::string path) {
+    static AddCall ValueCall(const FieldSpec& field, const std::string& label, tagZtFilterCompareEnum op,
+                             const Token& value, std::string path) {
         const std::string& v = value.text;
         const bool word = value.kind == TokenKind::Word;
         auto fail = [&](const std::string& expected) -> AddCall {
-            throw FilterSyntaxError{value.offset,
-                                    std::string(field.name) + " takes " + expected + ", not " + Describe(value)};
+            throw FilterSyntaxError{value.offset, label + " takes " + expected + ", not " + Describe(value)};
         };
         switch (field.value) {
         case ValueKind::EventType: {

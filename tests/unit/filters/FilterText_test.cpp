@@ -128,7 +128,7 @@ TEST(FilterText, BadTextsGiveTheColumnAndWhatIsWrong) {
         {"source = \"\\u0000\"", 11, "a text cannot hold the character 0"},
         {"json. = 1", 1, "'json.' needs a member path, e.g. json.axis.state"},
         {"json.a..b = 1", 1, "the JSON path 'a..b' has an empty member"},
-        {"json.a = abc", 10, "json takes a quoted text, a number, true, false or null, not 'abc'"},
+        {"json.a = abc", 10, "json.a takes a quoted text, a number, true, false or null, not 'abc'"},
         {"source = \"\xC3\xA4\" xx", 14, "expected 'and', 'or' or the end of the text but found 'xx'"},
         {std::string(33, '(') + "id = 1" + std::string(33, ')'), 33,
          "parentheses and 'not' nest deeper than 32 levels"},
