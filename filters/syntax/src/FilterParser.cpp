@@ -42,14 +42,14 @@ enum class FieldId {
 // What a field compares with, which decides its operators and values.
 enum class ValueKind { EventType, Guid, Number, Severity, Time, Text, Json, Confirmation, FlagOnly };
 
-struct FieldSpec {
+struct FieldInfo {
     const char* name;
     FieldId id;
     ValueKind value;
     bool flag;  // may stand alone, or be compared with true or false
 };
 
-constexpr FieldSpec kFields[] = {
+constexpr FieldInfo kFields[] = {
     {"type", FieldId::Type, ValueKind::EventType, false},
     {"class", FieldId::Class, ValueKind::Guid, false},
     {"id", FieldId::Id, ValueKind::Number, false},
@@ -73,7 +73,7 @@ constexpr FieldSpec kFields[] = {
     {"message", FieldId::Message, ValueKind::FlagOnly, true},
 };
 
-constexpr FieldSpec kJsonField = {"json", FieldId::Json, ValueKind::Json, false};
+constexpr FieldInfo kJsonField = {"json", FieldId::Json, ValueKind::Json, false};
 
 constexpr const char* kFieldList =
     "type, class, id, severity, raised, cleared, confirmed, disposed, source, source.name, source.id, "
@@ -275,7 +275,7 @@ private:
     }
 
     FilterNode Comparison(const Token& name) {
-        FieldSpec field = Field(name);
+        FieldInfo field = Field(name);
         std::string path;
         if (field.id == FieldId::Json) path = JsonPath(name);
         // Messages name the field as written for JSON members, else by its name.
@@ -308,8 +308,8 @@ private:
         return node;
     }
 
-    static FieldSpec Field(const Token& name) {
-        for (const FieldSpec& field : kFields)
+    static FieldInfo Field(const Token& name) {
+        for (const FieldInfo& field : kFields)
             if (SameWord(name.text, field.name)) return field;
         if (name.text.size() >= 5 && SameWord(std::string_view(name.text).substr(0, 5), "json.")) return kJsonField;
         throw FilterSyntaxError{name.offset, "unknown field " + Describe(name) + " (fields: " + kFieldList + ")"};
@@ -325,7 +325,7 @@ private:
         return path;
     }
 
-    static AddCall ValueCall(const FieldSpec& field, const std::string& label, tagZtFilterCompareEnum op,
+    static AddCall ValueCall(const FieldInfo& field, const std::string& label, tagZtFilterCompareEnum op,
                              const Token& value, std::string path) {
         const std::string& v = value.text;
         const bool word = value.kind == TokenKind::Word;
