@@ -93,56 +93,26 @@ TEST(ArgumentEntry, AcceptedTypesTheirCodesAndBytes) {
     }
 }
 
-TEST(ArgumentEntry, RefusedTypesLeaveTheEntryAsItWas) {
-    CComVariant refused[] = {CComVariant(), CComVariant(), CComVariant(), CComVariant(), CComVariant(),
-                             CComVariant(), CComVariant()};
-    const VARTYPE types[] = {VT_EMPTY, VT_NULL, VT_DATE, VT_CY, VT_ERROR, VT_I4 | VT_BYREF, VT_DISPATCH};
-    int i4 = 3;
-    for (size_t i = 0; i < std::size(types); ++i) {
-        refused[i].vt = types[i];
-        if (types[i] == (VT_I4 | VT_BYREF)) refused[i].plVal = &i4;
-    }
+TEST(ArgumentEntry, RefusedTypesAndFailedConversionsChangeNothing) {
     CComPtr<IZtArgumentEntry> e = Entry();
     EXPECT_EQ(Encode(e), (Wire{E_FAIL, 0, {}}));  // never set: code 0, no bytes, nothing to write
-    char byte = 0;
-    EXPECT_EQ(static_cast<CZtArgumentEntry*>(e.Get())->GetData(&byte), E_FAIL);
-    ASSERT_EQ(e->Set(CComVariant(7)), S_OK);
-    for (VARIANT& v : refused) {
-        EXPECT_EQ(e->Set(v), E_NOINTERFACE) << v.vt;
-        v.vt = VT_EMPTY;  // nothing of it is owned
-    }
-    EXPECT_EQ(Encode(e), (Wire{S_OK, 4, {7, 0, 0, 0}}));
-}
-
-TEST(ArgumentEntry, GettersConvertACopyAndWriteNothingOnFailure) {
-    CComPtr<IZtArgumentEntry> e = Entry();
     ASSERT_EQ(e->Set(CComVariant(300)), S_OK);
+    int i4 = 3;
+    for (VARTYPE vt : std::initializer_list<VARTYPE>{VT_EMPTY, VT_NULL, VT_DATE, VT_CY, VT_ERROR,
+                                                     VARTYPE(VT_I4 | VT_BYREF), VT_DISPATCH}) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = vt;
+        v.plVal = &i4;  // a reference for the BYREF case; nothing of it is owned
+        EXPECT_EQ(e->Set(v), E_NOINTERFACE) << vt;
+    }
+    EXPECT_EQ(Encode(e), (Wire{S_OK, 4, {44, 1, 0, 0}}));
     signed char i8 = 0;
-    double d = 0;
     EXPECT_EQ(e->GetInt8(&i8), S_OK);
     EXPECT_EQ(i8, 44);  // truncated, as the conversion does
-    EXPECT_EQ(e->GetDouble(&d), S_OK);
-    EXPECT_EQ(d, 300.0);
     BSTR text = reinterpret_cast<BSTR>(1);
-    EXPECT_EQ(e->GetString(&text), E_NOTIMPL);  // no text from numbers
+    EXPECT_EQ(e->GetString(&text), E_NOTIMPL);  // no text from numbers: nothing written
     EXPECT_EQ(text, reinterpret_cast<BSTR>(1));
-    CComVariant back;
-    EXPECT_EQ(e->Get(&back), S_OK);
-    EXPECT_EQ(back.vt, VT_I4);
-    EXPECT_EQ(back.lVal, 300);
-
-    ASSERT_EQ(e->Set(CComVariant(true)), S_OK);
-    VARIANT_BOOL b = 0;
-    bool internal = false;
-    EXPECT_EQ(e->GetBoolean(&b), S_OK);
-    EXPECT_EQ(b, VARIANT_TRUE);
-    EXPECT_EQ(static_cast<CZtArgumentEntry*>(e.Get())->GetBoolean(&internal), S_OK);
-    EXPECT_TRUE(internal);
-
-    ASSERT_EQ(e->Set(CComVariant("abc")), S_OK);
-    ASSERT_EQ(e->GetString(&text), S_OK);
-    EXPECT_STREQ(text, "abc");
-    SysFreeString(text);
 
     unsigned int size = 0;
     tagZtEventArgumentTypeEnum type = ArgNone;
@@ -151,7 +121,6 @@ TEST(ArgumentEntry, GettersConvertACopyAndWriteNothingOnFailure) {
     EXPECT_EQ(e->GetData(nullptr, nullptr, &size), S_OK);  // size only
     EXPECT_EQ(size, 4u);
     EXPECT_EQ(e->GetData(nullptr, buffer, &size), E_POINTER);
-    EXPECT_EQ(e->GetInt32(nullptr), E_POINTER);
     EXPECT_EQ(e->Get(nullptr), E_POINTER);
 }
 

@@ -147,40 +147,6 @@ TEST(EventModelAllocFailure, ListReadsLeaveAConsistentList) {
     }
 }
 
-TEST(EventModelAllocFailure, CollectionsAndTexts) {
-    HandlerRig rig;
-    rig.proxy.active = {Alarm(1), Alarm(2)};
-    ASSERT_EQ(rig.handler->OnConnected(), S_OK);
-    std::vector<CComPtr<IZtAlarm>> alarms;
-    HRESULT hr = S_OK;
-    FailEach(
-        "active alarms", [&] { hr = Armed([&] { return rig.handler->GetActiveAlarms(alarms); }); },
-        [&](int) {
-            ExpectOkOrNoMemory(hr, "GetActiveAlarms");
-            EXPECT_EQ(alarms.size(), hr == S_OK ? 2u : 0u);
-            alarms.clear();
-        });
-
-    CComPtr<IZtAlarm3> alarm;
-    ASSERT_EQ(rig.Find(1).QueryInterface(alarm.ReleaseAndGetAddressOf()), S_OK);
-    CComPtr<IZtCauseRemedyCollection> causes;
-    FailEach(
-        "causes", [&] { hr = Armed([&] { return alarm->GetCauseRemedy(1033, causes.ReleaseAndGetAddressOf()); }); },
-        [&](int) {
-            ExpectOkOrNoMemory(hr, "GetCauseRemedy");
-            EXPECT_EQ(hr == S_OK, causes != nullptr);
-            causes = nullptr;
-        });
-    BSTR text = nullptr;
-    FailEach(
-        "text", [&] { hr = Armed([&] { return alarm->GetText(1033, &text); }); },
-        [&](int) {
-            ExpectOkOrNoMemory(hr, "GetText");
-            SysFreeString(text);
-            text = nullptr;
-        });
-}
-
 TEST(EventModelAllocFailure, ArgumentsAndSourceInfoKeepTheirValue) {
     CComPtr<IZtArguments> list;
     ASSERT_EQ((Create<CZtArguments, IZtArguments>(list.ReleaseAndGetAddressOf())), S_OK);
