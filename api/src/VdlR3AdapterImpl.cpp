@@ -175,11 +175,29 @@ uint32_t VdlR3AdapterImpl::VdlSyncReadWriteReq(unsigned short port, unsigned int
 
 uint32_t VdlR3AdapterImpl::VdlSyncSetTimeout(int milliseconds) {
     if (milliseconds <= 0) return VDL_ERR_BAD_TIMEOUT;
-    m_sync.m_timeout.store(milliseconds);
+    std::lock_guard<std::mutex> lk(m_timeoutMutex);
+    if (m_shortTimeoutUsers > 0)
+        m_callerTimeout = milliseconds;
+    else
+        m_sync.m_timeout.store(milliseconds);
     return VDL_OK;
 }
 
-uint32_t VdlR3AdapterImpl::VdlSyncGetTimeout() { return static_cast<uint32_t>(m_sync.m_timeout.load()); }
+uint32_t VdlR3AdapterImpl::VdlSyncGetTimeout() {
+    std::lock_guard<std::mutex> lk(m_timeoutMutex);
+    return static_cast<uint32_t>(m_shortTimeoutUsers > 0 ? m_callerTimeout : m_sync.m_timeout.load());
+}
+
+void VdlR3AdapterImpl::BeginShortTimeout(int milliseconds) {
+    std::lock_guard<std::mutex> lk(m_timeoutMutex);
+    if (m_shortTimeoutUsers++ == 0) m_callerTimeout = m_sync.m_timeout.load();
+    m_sync.m_timeout.store(milliseconds);
+}
+
+void VdlR3AdapterImpl::EndShortTimeout() {
+    std::lock_guard<std::mutex> lk(m_timeoutMutex);
+    if (--m_shortTimeoutUsers == 0) m_sync.m_timeout.store(m_callerTimeout);
+}
 
 uint32_t VdlR3AdapterImpl::AddListener(IConnectionStateListener* listener) {
     if (listener == nullptr) return VDL_ERR_INVALID_PARAMETER;
