@@ -272,6 +272,7 @@ std::pair<std::vector<VdlRoute>, uint32_t> VdlR3AdapterImpl::ListVdlRoutes() con
     std::vector<VdlRoute> routes;
     MrxAddr addr(m_sync.m_port.MrxGetNetId(), kSystemServicePort);
     std::vector<uint8_t> buffer(detail::kRouteRecordBuffer);
+    uint32_t result = VDL_OK;
     for (unsigned int index = 0; index < kMaxRoutes; ++index) {
         // Cleared for every row so that a short row never shows bytes of the one before.
         std::fill(buffer.begin(), buffer.end(), 0);
@@ -279,10 +280,14 @@ std::pair<std::vector<VdlRoute>, uint32_t> VdlR3AdapterImpl::ListVdlRoutes() con
                                   buffer.data()) != 0)
             break;  // the first failing row number ends the table
         auto route = detail::DecodeRouteRecord(buffer.data(), buffer.size());
-        if (!route) return {std::move(routes), VDL_ERR_INVALID_DATA};
+        if (!route) {
+            // Refused, and reported; the rows after it are still routes.
+            result = VDL_ERR_INVALID_DATA;
+            continue;
+        }
         routes.push_back(std::move(*route));
     }
-    return {std::move(routes), VDL_OK};
+    return {std::move(routes), result};
 }
 
 }  // namespace ZtEventLoggerVdlApi

@@ -94,8 +94,8 @@ public:
     std::pair<MrxNetId, uint32_t> MrxNetIdFromString(std::string_view text) const;
     // Route name to MrxNetId, read from a fresh copy of the route table.
     std::pair<MrxNetId, uint32_t> MrxNetIdFromComputerName(std::string_view name) const;
-    // The local router's route table. 1798 with the rows read so far when a
-    // row is malformed.
+    // The local router's route table. A malformed row is left out and the
+    // listing goes on; the result is then 1798 with every well-formed row.
     std::pair<std::vector<VdlRoute>, uint32_t> ListVdlRoutes() const;
     // Whether the text has the shape of a dotted NetId (the empty text included).
     static bool IsNetId(std::string_view text);
