@@ -6,7 +6,8 @@
 // each record as a block and reads every property straight out of it.
 //
 // Records come from the wire: before a record is used, CheckRecord proves
-// that its head and every block it names lie inside the bytes received. The
+// that its head and every block it names lie inside the bytes received, and
+// that its source-info items and argument values fit their types. The
 // readers below may only be used on checked records.
 #ifndef ZT_EVENT_ENTITY_H
 #define ZT_EVENT_ENTITY_H
