@@ -163,7 +163,6 @@ uint32_t ZtEventLoggerUmProxy::Consume(void* p) {
 }
 
 // The requests and text lookups join the service link with the request layer.
-HRESULT ZtEventLoggerUmProxy::ReadActiveEvents(std::vector<ZtEventEntity*>&) { return ZtAtlCom::E_NOTIMPL; }
 HRESULT ZtEventLoggerUmProxy::GetLoggedEvents(std::vector<ZtEventEntity*>&, uint32_t) { return ZtAtlCom::E_NOTIMPL; }
 HRESULT ZtEventLoggerUmProxy::GetLoggedEvents2(std::vector<ZtEventEntity*>&, IZtStreamSerializable*) {
     return ZtAtlCom::E_NOTIMPL;

@@ -1,0 +1,95 @@
+// RequestFixture.h - a service proxy connected to the in-process simulator,
+// with scripted handlers on the event logger service that record every
+// request they are given and answer as the test says.
+#ifndef ZT_TEST_REQUEST_FIXTURE_H
+#define ZT_TEST_REQUEST_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "SimFixture.h"
+#include "ZtEventLoggerUmProxy.h"
+#include "ZtSim/EventLoggerService.h"
+
+namespace ZtTest {
+
+// One request as the service saw it.
+struct SeenRequest {
+    ZtSim::RequestKind kind;
+    uint32_t indexGroup, indexOffset, readLength;
+    std::vector<uint8_t> data;
+};
+
+class RequestFixture : public SimFixture {
+protected:
+    using Answer = std::function<ZtSim::Reply(const ZtSim::Request&, int n)>;
+
+    void SetUp() override {
+        SimFixture::SetUp();
+        service = ZtSim::EventLoggerOf(sim->Local());
+        ASSERT_TRUE(service);
+        adapter = std::make_shared<ZtEventLoggerVdlApi::VdlR3AdapterCore>();
+        proxy = new ZtEventLoggerVdlProxy::ZtEventLoggerUmProxy(adapter, nullptr);
+        proxy->ZtAddRef();
+        ASSERT_EQ(adapter->Connect("localhost"), 0u);
+    }
+    void TearDown() override {
+        adapter->Disconnect();
+        proxy->ZtRelease();
+        service.reset();
+        SimFixture::TearDown();
+    }
+
+    // Serves (group, offset) with answer(request, n), n counting from 0, and
+    // records each request.
+    void Script(uint32_t group, uint32_t offset, Answer answer) {
+        service->SetHandler(group, offset, [this, answer, n = 0](ZtSim::Target&, const ZtSim::Request& r) mutable {
+            {
+                std::lock_guard<std::mutex> lk(mutex);
+                seen.push_back({r.kind, r.indexGroup, r.indexOffset, r.readLength, {r.data.begin(), r.data.end()}});
+            }
+            return answer(r, n++);
+        });
+    }
+    // The same, always with the given reply.
+    void Answers(uint32_t group, uint32_t offset, ZtSim::Reply reply) {
+        Script(group, offset, [reply](const ZtSim::Request&, int) { return reply; });
+    }
+    std::vector<SeenRequest> Seen() {
+        std::lock_guard<std::mutex> lk(mutex);
+        return seen;
+    }
+
+    std::shared_ptr<ZtSim::EventLoggerService> service;
+    std::shared_ptr<ZtEventLoggerVdlApi::VdlR3AdapterCore> adapter;
+    ZtEventLoggerVdlProxy::ZtEventLoggerUmProxy* proxy = nullptr;
+    std::mutex mutex;
+    std::vector<SeenRequest> seen;
+};
+
+// Little-endian reply bytes.
+inline void Le(std::vector<uint8_t>& b, uint64_t v, int n) {
+    for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+inline std::vector<uint8_t> Hex(const char* text) {
+    std::vector<uint8_t> out;
+    for (const char* p = text; *p != 0;) {
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        out.push_back(static_cast<uint8_t>(std::stoul(std::string(p, 2), nullptr, 16)));
+        p += 2;
+    }
+    return out;
+}
+
+}  // namespace ZtTest
+
+#endif  // ZT_TEST_REQUEST_FIXTURE_H
