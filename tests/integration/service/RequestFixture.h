@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ReplyBytes.h"
 #include "SimFixture.h"
 #include "ZtEventLoggerUmProxy.h"
 #include "ZtSim/EventLoggerService.h"
@@ -49,12 +51,14 @@ protected:
     // Serves (group, offset) with answer(request, n), n counting from 0, and
     // records each request.
     void Script(uint32_t group, uint32_t offset, Answer answer) {
-        service->SetHandler(group, offset, [this, answer, n = 0](ZtSim::Target&, const ZtSim::Request& r) mutable {
+        // The service calls a copy of the handler: the count lives outside it.
+        auto n = std::make_shared<std::atomic<int>>(0);
+        service->SetHandler(group, offset, [this, answer, n](ZtSim::Target&, const ZtSim::Request& r) {
             {
                 std::lock_guard<std::mutex> lk(mutex);
                 seen.push_back({r.kind, r.indexGroup, r.indexOffset, r.readLength, {r.data.begin(), r.data.end()}});
             }
-            return answer(r, n++);
+            return answer(r, (*n)++);
         });
     }
     // The same, always with the given reply.
@@ -65,6 +69,10 @@ protected:
         std::lock_guard<std::mutex> lk(mutex);
         return seen;
     }
+    void Forget() {
+        std::lock_guard<std::mutex> lk(mutex);
+        seen.clear();
+    }
 
     std::shared_ptr<ZtSim::EventLoggerService> service;
     std::shared_ptr<ZtEventLoggerVdlApi::VdlR3AdapterCore> adapter;
@@ -72,23 +80,6 @@ protected:
     std::mutex mutex;
     std::vector<SeenRequest> seen;
 };
-
-// Little-endian reply bytes.
-inline void Le(std::vector<uint8_t>& b, uint64_t v, int n) {
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-inline std::vector<uint8_t> Hex(const char* text) {
-    std::vector<uint8_t> out;
-    for (const char* p = text; *p != 0;) {
-        if (*p == ' ') {
-            ++p;
-            continue;
-        }
-        out.push_back(static_cast<uint8_t>(std::stoul(std::string(p, 2), nullptr, 16)));
-        p += 2;
-    }
-    return out;
-}
 
 }  // namespace ZtTest
 
