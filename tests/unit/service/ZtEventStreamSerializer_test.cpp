@@ -291,7 +291,7 @@ public:
         if (type) *type = static_cast<tagZtEventArgumentTypeEnum>(item_.type);
         if (dest == nullptr) return 0;
         if (item_.failData) return ZtAtlCom::E_FAIL;
-        std::memcpy(dest, item_.bytes.data(), item_.bytes.size());
+        if (!item_.bytes.empty()) std::memcpy(dest, item_.bytes.data(), item_.bytes.size());
         return 0;
     }
     HRESULT Set(ZtAtlCom::VARIANT) override { return ZtAtlCom::E_NOTIMPL; }
