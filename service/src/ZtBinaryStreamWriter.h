@@ -27,26 +27,11 @@ namespace ZtEventLoggerVdlProxy {
 uint64_t ZtStreamKeyHash(const char* key) noexcept;
 
 template <class Buffer>
-class ZtBinaryStreamWriter final : public IZtStreamWriter {
+class ZtBinaryStreamWriter final : public ZtStreamObject<IZtStreamWriter, &g_IID_IZtStreamWriter> {
 public:
     // Writes into buffer, which it does not own and which must outlive it.
     // The count starts at 0.
     explicit ZtBinaryStreamWriter(Buffer* buffer) noexcept : m_buffer(buffer) {}
-
-    ULONG ZtAddRef() override { return m_refs.Increment(); }
-    ULONG ZtRelease() override {
-        ULONG n = m_refs.Decrement();
-        if (n == 0) delete this;
-        return n;
-    }
-    HRESULT ZtQueryInterface(const ZtAtlCom::IID& iid, void** object) override {
-        if (object == nullptr) return ZtAtlCom::E_POINTER;
-        *object = nullptr;
-        if (!(iid == g_IID_IZtStreamWriter)) return ZtAtlCom::ZT_E_NOINTERFACE;
-        *object = static_cast<IZtStreamWriter*>(this);
-        ZtAddRef();
-        return ZtAtlCom::S_OK;
-    }
 
     bool StartObject() override { return Tag(kStartObject); }
     bool StartArray() override { return Tag(kStartArray); }
@@ -90,7 +75,6 @@ private:
         return m_buffer->Write(run, sizeof(run));
     }
 
-    ZtAtlCom::ZtUnknownCount m_refs;
     Buffer* m_buffer;
 };
 

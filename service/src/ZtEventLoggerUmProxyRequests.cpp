@@ -4,7 +4,6 @@
 #include "ZtEventLoggerUmProxy.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "ServiceFrames.h"
 #include "ServiceReplies.h"
@@ -30,11 +29,6 @@ constexpr size_t kCommandReplyBuffer = 2064;
 constexpr uint32_t kErrorFewer = 1;
 constexpr uint32_t kErrorFewerEvents = 1802;
 
-struct StreamDeleter {
-    void operator()(SerializedStream* s) const noexcept { FreeSerializedStream(s); }
-};
-using OwnedStream = std::unique_ptr<SerializedStream, StreamDeleter>;
-
 // The reply buffer of the read by count: 1 KiB per event and the head,
 // computed in 64 bits (the 32-bit form wraps from 4194304 events on) and
 // bounded by the largest reply accepted anywhere.
@@ -44,7 +38,7 @@ size_t LoggedEventsBuffer(uint32_t count) {
 }
 
 // A stream request carrying the service's result (confirm, clear, export).
-HRESULT StreamCommand(VdlR3AdapterCore& adapter, uint32_t indexGroup, const OwnedStream& stream) {
+HRESULT StreamCommand(VdlR3AdapterCore& adapter, uint32_t indexGroup, const OwnedSerializedStream& stream) {
     if (!stream) return ZtAtlCom::E_OUTOFMEMORY;
     std::vector<unsigned char> reply(kCommandReplyBuffer);
     RequestRetry retry(adapter);
@@ -120,7 +114,7 @@ HRESULT ZtEventLoggerUmProxy::GetLoggedEvents2(std::vector<ZtEventEntity*>& even
                                                IZtStreamSerializable* settings) {
     if (!m_adapter) return ZtAtlCom::E_UNEXPECTED;
     return ZtAtlCall([&] {
-        OwnedStream stream(ZtEventStreamSerializer::CreateGetLoggedEventsStream(settings, m_requestHandles.Next(),
+        OwnedSerializedStream stream(ZtEventStreamSerializer::CreateGetLoggedEventsStream(settings, m_requestHandles.Next(),
                                                                                 ZtDataFormatBinary));
         if (!stream) return ZtAtlCom::E_OUTOFMEMORY;
         std::vector<unsigned char> reply(kBySettingsBuffer);
@@ -136,7 +130,7 @@ HRESULT ZtEventLoggerUmProxy::GetLoggedEvents2(std::vector<ZtEventEntity*>& even
 HRESULT ZtEventLoggerUmProxy::ConfirmAlarms(int64_t timeStamp, IZtStreamSerializable* filter) {
     if (!m_adapter) return ZtAtlCom::E_UNEXPECTED;
     return ZtAtlCall([&] {
-        OwnedStream stream(ZtEventStreamSerializer::CreateConfirmAlarmsStream(timeStamp, filter,
+        OwnedSerializedStream stream(ZtEventStreamSerializer::CreateConfirmAlarmsStream(timeStamp, filter,
                                                                               m_requestHandles.Next(),
                                                                               ZtDataFormatBinary));
         return StreamCommand(*m_adapter, kGroupCommand, stream);
@@ -146,7 +140,7 @@ HRESULT ZtEventLoggerUmProxy::ConfirmAlarms(int64_t timeStamp, IZtStreamSerializ
 HRESULT ZtEventLoggerUmProxy::ClearAlarms(int64_t timeStamp, bool resetConfirmation, IZtStreamSerializable* filter) {
     if (!m_adapter) return ZtAtlCom::E_UNEXPECTED;
     return ZtAtlCall([&] {
-        OwnedStream stream(ZtEventStreamSerializer::CreateClearAlarmsStream(
+        OwnedSerializedStream stream(ZtEventStreamSerializer::CreateClearAlarmsStream(
             timeStamp, resetConfirmation, filter, m_requestHandles.Next(), ZtDataFormatBinary));
         return StreamCommand(*m_adapter, kGroupCommand, stream);
     });
@@ -155,7 +149,7 @@ HRESULT ZtEventLoggerUmProxy::ClearAlarms(int64_t timeStamp, bool resetConfirmat
 HRESULT ZtEventLoggerUmProxy::ExportLoggedEvents(const char* fileName, IZtStreamSerializable* settings) {
     if (!m_adapter) return ZtAtlCom::E_UNEXPECTED;
     return ZtAtlCall([&] {
-        OwnedStream stream(ZtEventStreamSerializer::CreateExportLoggedEventsStream(
+        OwnedSerializedStream stream(ZtEventStreamSerializer::CreateExportLoggedEventsStream(
             fileName, settings, m_requestHandles.Next(), ZtDataFormatBinary));
         return StreamCommand(*m_adapter, kGroupQuery, stream);
     });

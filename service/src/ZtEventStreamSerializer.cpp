@@ -16,7 +16,6 @@
 namespace ZtEventLoggerCommon {
 
 using ZtAtlCom::ZtComPtrLite;
-using ZtEventLoggerVdlProxy::FreeSerializedStream;
 using ZtEventLoggerVdlProxy::IZtStreamBuffer;
 using ZtEventLoggerVdlProxy::IZtStreamWriter;
 using ZtEventLoggerVdlProxy::ZtBinaryStreamWriter;
@@ -28,10 +27,7 @@ namespace {
 
 constexpr size_t kHeaderSize = sizeof(ZtEventStreamHeader);
 
-struct StreamDeleter {
-    void operator()(SerializedStream* s) const noexcept { FreeSerializedStream(s); }
-};
-using StreamPtr = std::unique_ptr<SerializedStream, StreamDeleter>;
+using ZtEventLoggerVdlProxy::OwnedSerializedStream;
 
 void PutHeader(unsigned char* data, uint16_t type, uint16_t format, uint32_t payload) {
     const ZtEventStreamHeader h{ZtEventLoggerVdlProxy::kStreamVersion, type, format, payload};
@@ -45,7 +41,7 @@ void PutHeader(unsigned char* data, uint16_t type, uint16_t format, uint32_t pay
 template <class Content>
 SerializedStream* BuildKeyValueStream(uint16_t type, ZtEventLoggerDataFormat format, Content&& content) noexcept {
     try {
-        StreamPtr stream(new SerializedStream{kHeaderSize + 4, nullptr});
+        OwnedSerializedStream stream(new SerializedStream{kHeaderSize + 4, nullptr});
         stream->data = new unsigned char[ZtEventStreamSerializer::kFirstCapacity]();
         const uint16_t wireFormat = format == ZtDataFormatJson ? 1 : 0;
         PutHeader(stream->data, type, wireFormat, 0);
@@ -250,7 +246,7 @@ SerializedStream* ZtEventStreamSerializer::CreateSendMessageStream(const GUID& e
         // Every offset and size of the record and the header is 32-bit.
         if (recordSize > std::numeric_limits<uint32_t>::max() - kHeaderSize - 4) return nullptr;
 
-        ZtEventLoggerCommon::StreamPtr stream(new SerializedStream{recordSize + kHeaderSize + 4, nullptr});
+        OwnedSerializedStream stream(new SerializedStream{recordSize + kHeaderSize + 4, nullptr});
         stream->data = new unsigned char[static_cast<size_t>(stream->size)]();
         unsigned char* const record = stream->data + kHeaderSize;
         ZtEventLoggerCommon::PutHeader(stream->data, ZtEventLoggerCommon::kStreamSendMessage, 0,

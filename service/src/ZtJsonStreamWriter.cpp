@@ -33,23 +33,6 @@ ZtJsonStreamWriter::~ZtJsonStreamWriter() {
     }
 }
 
-ZtAtlCom::ULONG ZtJsonStreamWriter::ZtAddRef() { return m_refs.Increment(); }
-
-ZtAtlCom::ULONG ZtJsonStreamWriter::ZtRelease() {
-    ZtAtlCom::ULONG n = m_refs.Decrement();
-    if (n == 0) delete this;
-    return n;
-}
-
-HRESULT ZtJsonStreamWriter::ZtQueryInterface(const ZtAtlCom::IID& iid, void** object) {
-    if (object == nullptr) return ZtAtlCom::E_POINTER;
-    *object = nullptr;
-    if (!(iid == g_IID_IZtStreamWriter)) return ZtAtlCom::ZT_E_NOINTERFACE;
-    *object = static_cast<IZtStreamWriter*>(this);
-    ZtAddRef();
-    return ZtAtlCom::S_OK;
-}
-
 // The rules rapidjson asserts on: one root only, and inside an object a name
 // (a string) before every value. Serialisable objects come from outside, so
 // a wrong sequence must not reach those assertions.

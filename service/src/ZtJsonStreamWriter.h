@@ -21,15 +21,11 @@
 
 namespace ZtEventLoggerVdlProxy {
 
-class ZtJsonStreamWriter final : public IZtStreamWriter {
+class ZtJsonStreamWriter final : public ZtStreamObject<IZtStreamWriter, &g_IID_IZtStreamWriter> {
 public:
     // Writes into buffer (not null), which it does not own and which must
     // outlive it. The count starts at 0. Throws std::bad_alloc.
     explicit ZtJsonStreamWriter(IZtStreamBuffer* buffer);
-
-    ULONG ZtAddRef() override;
-    HRESULT ZtQueryInterface(const ZtAtlCom::IID& iid, void** object) override;
-    ULONG ZtRelease() override;
 
     bool StartObject() override;
     bool StartArray() override;
@@ -60,7 +56,6 @@ private:
     template <class Call>
     bool Scalar(bool isString, Call call);
 
-    ZtAtlCom::ZtUnknownCount m_refs;
     IZtStreamBuffer* m_buffer;
     std::unique_ptr<Json> m_json;
     // The open objects and arrays (true: array) and their value counts, as

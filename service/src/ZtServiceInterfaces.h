@@ -4,6 +4,7 @@
 #define ZT_SERVICE_INTERFACES_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ inline void FreeSerializedStream(SerializedStream* stream) noexcept {
     delete[] stream->data;
     delete stream;
 }
+
+struct SerializedStreamDeleter {
+    void operator()(SerializedStream* stream) const noexcept { FreeSerializedStream(stream); }
+};
+using OwnedSerializedStream = std::unique_ptr<SerializedStream, SerializedStreamDeleter>;
 
 // Records returned by the requests are byte blocks allocated as arrays of
 // unsigned char, one per record; whoever owns them frees them with these.

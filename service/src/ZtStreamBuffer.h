@@ -31,6 +31,31 @@ struct IZtStreamBuffer : IZtUnknown {
 };
 ZT_DECLARE_IID(IZtStreamBuffer, "ECC20E71-CB34-4B2A-8884-B5894322D265")
 
+// The counting and the one interface id of the stream objects (buffer and
+// writers): ZtQueryInterface answers *iid alone, any other id gives
+// 0x9811071A with a null out-pointer; ZtRelease destroys at 0.
+template <class Interface, const GUID* iid>
+class ZtStreamObject : public Interface {
+public:
+    ULONG ZtAddRef() override { return m_refs.Increment(); }
+    ULONG ZtRelease() override {
+        ULONG n = m_refs.Decrement();
+        if (n == 0) delete this;
+        return n;
+    }
+    HRESULT ZtQueryInterface(const ZtAtlCom::IID& id, void** object) override {
+        if (object == nullptr) return ZtAtlCom::E_POINTER;
+        *object = nullptr;
+        if (!(id == *iid)) return ZtAtlCom::ZT_E_NOINTERFACE;
+        *object = static_cast<Interface*>(this);
+        ZtAddRef();
+        return ZtAtlCom::S_OK;
+    }
+
+private:
+    ZtAtlCom::ZtUnknownCount m_refs;
+};
+
 // The stream being written and the capacity of its data array.
 struct ZtStreamTarget {
     SerializedStream* stream;
@@ -38,27 +63,12 @@ struct ZtStreamTarget {
 };
 
 template <class Counter>
-class ZtStreamBuffer final : public IZtStreamBuffer {
+class ZtStreamBuffer final : public ZtStreamObject<IZtStreamBuffer, &g_IID_IZtStreamBuffer> {
 public:
     // Writes into target from position on, counting into *counter (may be
     // null). The count starts at 0.
     ZtStreamBuffer(ZtStreamTarget* target, uint64_t position, Counter* counter) noexcept
         : m_target(target), m_position(position), m_counter(counter) {}
-
-    ULONG ZtAddRef() override { return m_refs.Increment(); }
-    ULONG ZtRelease() override {
-        ULONG n = m_refs.Decrement();
-        if (n == 0) delete this;
-        return n;
-    }
-    HRESULT ZtQueryInterface(const ZtAtlCom::IID& iid, void** object) override {
-        if (object == nullptr) return ZtAtlCom::E_POINTER;
-        *object = nullptr;
-        if (!(iid == g_IID_IZtStreamBuffer)) return ZtAtlCom::ZT_E_NOINTERFACE;
-        *object = static_cast<IZtStreamBuffer*>(this);
-        ZtAddRef();
-        return ZtAtlCom::S_OK;
-    }
 
     void PutUnsafe(IZtStreamBuffer& buffer, unsigned char byte) override { buffer.Put(static_cast<char>(byte)); }
     void Put(char byte) override { Write(&byte, 1); }
@@ -115,7 +125,6 @@ private:
         m_target->capacity = 0;
     }
 
-    ZtAtlCom::ZtUnknownCount m_refs;
     ZtStreamTarget* m_target;
     uint64_t m_position;
     Counter* m_counter;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "RecordBytes.h"
+#include "ReplyBytes.h"
 #include "ZtBinaryStreamWriter.h"
 
 namespace {
@@ -22,21 +23,9 @@ using ZtAtlCom::UINT;
 using ZtAtlCom::ULONG;
 using ZtEventLoggerCommon::ZtDataFormatBinary;
 using ZtEventLoggerCommon::ZtDataFormatJson;
-using Bytes = std::vector<uint8_t>;
+using ZtTest::Bytes;
+using ZtTest::Hex;
 using Serializer = ZtEventLoggerVdlProxy::ZtEventStreamSerializer;
-
-Bytes Hex(const std::string& text) {
-    Bytes out;
-    for (size_t i = 0; i + 1 < text.size();) {
-        if (text[i] == ' ') {
-            ++i;
-            continue;
-        }
-        out.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
-        i += 2;
-    }
-    return out;
-}
 
 // The stream's bytes; frees the stream.
 Bytes Take(SerializedStream* s) {
