@@ -35,7 +35,8 @@ void Parse(const uint8_t* bytes, size_t size) {
 #elif ZT_REPLY_PARSER == 2
     (void)ParseStreamRecords(bytes, size, records);
 #elif ZT_REPLY_PARSER == 3
-    if (ParseStreamResult(bytes, size, &result, &text) == 0) g_sink = static_cast<uint8_t>(ServiceResultToHResult(result));
+    if (ParseStreamResult(bytes, size, &result, &text) == 0)
+        g_sink = static_cast<uint8_t>(ServiceResultToHResult(result));
 #elif ZT_REPLY_PARSER == 4
     (void)ParseTextReply(bytes, size, &text);
 #elif ZT_REPLY_PARSER == 5

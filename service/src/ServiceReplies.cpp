@@ -41,8 +41,7 @@ size_t DataStart(const uint8_t* bytes, size_t fieldAt, size_t head, size_t end) 
 
 }  // namespace
 
-HRESULT CopyRecords(const uint8_t* block, size_t available, uint32_t count,
-                    std::vector<ZtEventEntity*>& out) noexcept {
+HRESULT CopyRecords(const uint8_t* block, size_t available, uint32_t count, std::vector<ZtEventEntity*>& out) noexcept {
     if (count == 0) return ZtAtlCom::S_OK;
     // Every record has at least its head: a count that cannot fit is refused
     // before any memory is set aside for it.

@@ -1,13 +1,12 @@
 // The event and alarm requests of the service proxy: the active events, the
 // event log, confirming and clearing alarms, messages and export. Each runs on
 // the caller's thread through the shared adapter; the proxy takes no lock.
-#include "ZtEventLoggerUmProxy.h"
-
 #include <algorithm>
 
 #include "ServiceFrames.h"
 #include "ServiceReplies.h"
 #include "ZtAtlCom/AtlException.h"
+#include "ZtEventLoggerUmProxy.h"
 #include "ZtEventLoggerVdlApi/VdlErrors.h"
 #include "ZtEventStreamSerializer.h"
 
@@ -52,8 +51,7 @@ HRESULT StreamCommand(VdlR3AdapterCore& adapter, uint32_t indexGroup, const Owne
 
 // A write without reply and without retry.
 HRESULT Write(VdlR3AdapterCore& adapter, uint32_t indexGroup, const void* data, size_t size) {
-    return VdlErrorToHResult(
-        adapter.VdlSyncWriteReq(kServicePort, indexGroup, 0, size, const_cast<void*>(data)));
+    return VdlErrorToHResult(adapter.VdlSyncWriteReq(kServicePort, indexGroup, 0, size, const_cast<void*>(data)));
 }
 
 }  // namespace
@@ -63,8 +61,8 @@ HRESULT ZtEventLoggerUmProxy::ReadActiveEvents(std::vector<ZtEventEntity*>& even
     return ZtAtlCall([&] {
         std::vector<unsigned char> reply(kActiveEventsFirstBuffer);
         for (;;) {
-            uint32_t rc = m_adapter->VdlSyncReadReq(kServicePort, kGroupEvents, kOffsetActive, reply.size(),
-                                                    reply.data());
+            uint32_t rc =
+                m_adapter->VdlSyncReadReq(kServicePort, kGroupEvents, kOffsetActive, reply.size(), reply.data());
             if (rc == 0) break;
             // Too small: double, but never beyond what any reply may carry,
             // so a service that keeps answering 1797 cannot exhaust memory.
@@ -110,18 +108,17 @@ HRESULT ZtEventLoggerUmProxy::GetLoggedEvents(std::vector<ZtEventEntity*>& event
     });
 }
 
-HRESULT ZtEventLoggerUmProxy::GetLoggedEvents2(std::vector<ZtEventEntity*>& events,
-                                               IZtStreamSerializable* settings) {
+HRESULT ZtEventLoggerUmProxy::GetLoggedEvents2(std::vector<ZtEventEntity*>& events, IZtStreamSerializable* settings) {
     if (!m_adapter) return ZtAtlCom::E_UNEXPECTED;
     return ZtAtlCall([&] {
-        OwnedSerializedStream stream(ZtEventStreamSerializer::CreateGetLoggedEventsStream(settings, m_requestHandles.Next(),
-                                                                                ZtDataFormatBinary));
+        OwnedSerializedStream stream(ZtEventStreamSerializer::CreateGetLoggedEventsStream(
+            settings, m_requestHandles.Next(), ZtDataFormatBinary));
         if (!stream) return ZtAtlCom::E_OUTOFMEMORY;
         std::vector<unsigned char> reply(kBySettingsBuffer);
         RequestRetry retry(*m_adapter);
         size_t got = 0;
-        uint32_t rc = ReadWrite(*m_adapter, kGroupEvents, kOffsetBySettings, stream->data, stream->size, reply, retry,
-                                got);
+        uint32_t rc =
+            ReadWrite(*m_adapter, kGroupEvents, kOffsetBySettings, stream->data, stream->size, reply, retry, got);
         if (rc != 0) return VdlErrorToHResult(rc);
         return ParseStreamRecords(reply.data(), got, events);
     });
@@ -130,9 +127,8 @@ HRESULT ZtEventLoggerUmProxy::GetLoggedEvents2(std::vector<ZtEventEntity*>& even
 HRESULT ZtEventLoggerUmProxy::ConfirmAlarms(int64_t timeStamp, IZtStreamSerializable* filter) {
     if (!m_adapter) return ZtAtlCom::E_UNEXPECTED;
     return ZtAtlCall([&] {
-        OwnedSerializedStream stream(ZtEventStreamSerializer::CreateConfirmAlarmsStream(timeStamp, filter,
-                                                                              m_requestHandles.Next(),
-                                                                              ZtDataFormatBinary));
+        OwnedSerializedStream stream(ZtEventStreamSerializer::CreateConfirmAlarmsStream(
+            timeStamp, filter, m_requestHandles.Next(), ZtDataFormatBinary));
         return StreamCommand(*m_adapter, kGroupCommand, stream);
     });
 }

@@ -2,8 +2,6 @@
 // names, cause/remedy and detail lists, the resource cache and resource files.
 // Lookups run on the caller's thread without a lock of the proxy; several may
 // run at once.
-#include "ZtEventLoggerUmProxy.h"
-
 #include <iterator>
 #include <limits>
 #include <string_view>
@@ -12,6 +10,7 @@
 #include "ServiceReplies.h"
 #include "ZtAtlCom/AtlException.h"
 #include "ZtAtlCom/BStr.h"
+#include "ZtEventLoggerUmProxy.h"
 
 namespace ZtEventLoggerVdlProxy {
 
@@ -53,8 +52,7 @@ HRESULT ListLookup(VdlR3AdapterCore& adapter, const RequestFrame& frame, std::ve
     std::vector<unsigned char> reply(kQueryReplyBuffer);
     RequestRetry retry(adapter, RequestRetry::SizeRetry::Uncounted);
     size_t got = 0;
-    if (ReadWrite(adapter, kGroupQuery, 0, frame.data(), frame.size(), reply, retry, got) != 0)
-        return ZtAtlCom::E_FAIL;
+    if (ReadWrite(adapter, kGroupQuery, 0, frame.data(), frame.size(), reply, retry, got) != 0) return ZtAtlCom::E_FAIL;
     std::vector<std::string_view> texts;
     if (ZtAtlCom::Failed(ParseListReply(reply.data(), got, texts))) return ZtAtlCom::E_FAIL;
     std::vector<Entry> entries;
@@ -73,9 +71,8 @@ HRESULT ZtEventLoggerUmProxy::GetMessageString(const ZtEventKey& key,
                                                void* argumentData, int64_t languageId, char** text) {
     if (text == nullptr) return ZtAtlCom::E_POINTER;
     if (!m_adapter) return ZtAtlCom::E_UNEXPECTED;
-    return ZtAtlCall([&] {
-        return TextLookup(*m_adapter, MessageTextFrame(key, arguments, argumentData, languageId), text);
-    });
+    return ZtAtlCall(
+        [&] { return TextLookup(*m_adapter, MessageTextFrame(key, arguments, argumentData, languageId), text); });
 }
 
 HRESULT ZtEventLoggerUmProxy::GetEventClassName(const GUID& eventClass, int64_t languageId, char** text) {
@@ -118,7 +115,9 @@ HRESULT ZtEventLoggerUmProxy::VdlSyncReadWrite(unsigned long indexGroup, unsigne
     });
 }
 
-HRESULT ZtEventLoggerUmProxy::ClearResourceCache() { return VdlSyncReadWrite(kGroupResource, kOffsetClearCache, 0, nullptr); }
+HRESULT ZtEventLoggerUmProxy::ClearResourceCache() {
+    return VdlSyncReadWrite(kGroupResource, kOffsetClearCache, 0, nullptr);
+}
 
 // The path goes with its NUL.
 HRESULT ZtEventLoggerUmProxy::LoadResourceFile(const std::string& path) {

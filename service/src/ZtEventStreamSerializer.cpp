@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "ServiceProtocol.h"
+#include "ZtAtlCom/ComPtr.h"
 #include "ZtBinaryStreamWriter.h"
 #include "ZtEventEntity.h"
 #include "ZtJsonStreamWriter.h"
 #include "ZtStreamBuffer.h"
-#include "ZtAtlCom/ComPtr.h"
 
 namespace ZtEventLoggerCommon {
 
@@ -95,9 +95,8 @@ void WriteObject(IZtStreamWriter* w, const char* key, IZtStreamSerializable* obj
 
 }  // namespace
 
-SerializedStream* ZtEventStreamSerializer::CreateGetLoggedEventsStream(IZtStreamSerializable* settings,
-                                                                      uint16_t handle,
-                                                                      ZtEventLoggerDataFormat format) noexcept {
+SerializedStream* ZtEventStreamSerializer::CreateGetLoggedEventsStream(IZtStreamSerializable* settings, uint16_t handle,
+                                                                       ZtEventLoggerDataFormat format) noexcept {
     return BuildKeyValueStream(kStreamGetLoggedEvents, format, [&](IZtStreamWriter* w) {
         w->StartObject();
         WriteHandle(w, handle);
@@ -107,8 +106,8 @@ SerializedStream* ZtEventStreamSerializer::CreateGetLoggedEventsStream(IZtStream
 }
 
 SerializedStream* ZtEventStreamSerializer::CreateConfirmAlarmsStream(int64_t timeStamp, IZtStreamSerializable* filter,
-                                                                    uint16_t handle,
-                                                                    ZtEventLoggerDataFormat format) noexcept {
+                                                                     uint16_t handle,
+                                                                     ZtEventLoggerDataFormat format) noexcept {
     return BuildKeyValueStream(kStreamConfirmAlarms, format, [&](IZtStreamWriter* w) {
         w->StartObject();
         WriteHandle(w, handle);
@@ -119,8 +118,8 @@ SerializedStream* ZtEventStreamSerializer::CreateConfirmAlarmsStream(int64_t tim
 }
 
 SerializedStream* ZtEventStreamSerializer::CreateClearAlarmsStream(int64_t timeStamp, bool resetConfirmation,
-                                                                  IZtStreamSerializable* filter, uint16_t handle,
-                                                                  ZtEventLoggerDataFormat format) noexcept {
+                                                                   IZtStreamSerializable* filter, uint16_t handle,
+                                                                   ZtEventLoggerDataFormat format) noexcept {
     return BuildKeyValueStream(kStreamClearAlarms, format, [&](IZtStreamWriter* w) {
         w->StartObject();
         WriteHandle(w, handle);
@@ -133,9 +132,9 @@ SerializedStream* ZtEventStreamSerializer::CreateClearAlarmsStream(int64_t timeS
 }
 
 SerializedStream* ZtEventStreamSerializer::CreateExportLoggedEventsStream(const char* fileName,
-                                                                         IZtStreamSerializable* settings,
-                                                                         uint16_t handle,
-                                                                         ZtEventLoggerDataFormat format) noexcept {
+                                                                          IZtStreamSerializable* settings,
+                                                                          uint16_t handle,
+                                                                          ZtEventLoggerDataFormat format) noexcept {
     return BuildKeyValueStream(kStreamExportLoggedEvents, format, [&](IZtStreamWriter* w) {
         w->StartObject();
         WriteHandle(w, handle);
@@ -187,8 +186,7 @@ std::vector<Item> ReadSourceInfo(IZtSourceInfo* info) {
         // The room given is what the size query reported: never more.
         tagZtSourceInfoTypeEnum type = SourceInfoName;
         unsigned int room = size;
-        if (ZtAtlCom::Failed(provider->GetData(index, &type, size != 0 ? bytes.data() : &none, &room)) ||
-            room != size)
+        if (ZtAtlCom::Failed(provider->GetData(index, &type, size != 0 ? bytes.data() : &none, &room)) || room != size)
             continue;
         items[i] = {static_cast<uint32_t>(type), std::move(bytes)};
     }
@@ -226,10 +224,10 @@ uint64_t DataSize(const std::vector<Item>& items) {
 }  // namespace
 
 SerializedStream* ZtEventStreamSerializer::CreateSendMessageStream(const GUID& eventClass, uint32_t eventId,
-                                                                  tagSeverityLevelEnum severity,
-                                                                  const char* jsonAttribute, uint32_t jsonLength,
-                                                                  IZtSourceInfo* sourceInfo,
-                                                                  IZtArguments* arguments) noexcept {
+                                                                   tagSeverityLevelEnum severity,
+                                                                   const char* jsonAttribute, uint32_t jsonLength,
+                                                                   IZtSourceInfo* sourceInfo,
+                                                                   IZtArguments* arguments) noexcept {
     try {
         const std::vector<Item> sources = ReadSourceInfo(sourceInfo);
         const std::vector<Item> args = ReadArguments(arguments);

@@ -1,27 +1,26 @@
 // The event and alarm requests of the service proxy against the simulated
 // event logger service: the bytes on the wire, the retries and the replies,
 // well-formed and hostile.
-#include "ZtEventLoggerUmProxy.h"
-
 #include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
 
 #include "RecordBytes.h"
 #include "RequestFixture.h"
 #include "ServiceReplies.h"
+#include "ZtEventLoggerUmProxy.h"
 #include "ZtEventStreamSerializer.h"
-
-#include <set>
-#include <thread>
 
 namespace {
 
 using namespace ZtEventLoggerVdlProxy;
 using ZtAtlCom::MakeHResult;
 using ZtSim::Reply;
+using ZtSim::RequestKind;
 using ZtTest::Bytes;
 using ZtTest::Hex;
 using ZtTest::StreamReply;
-using ZtSim::RequestKind;
 
 const ZtSim::EventGuid kClass{0x6F1E2A40, 0x0C3B, 0x4C59, {0x9A, 0x62, 0x1D, 0x7E, 0x8B, 0x3C, 0x5A, 0x01}};
 
@@ -152,9 +151,8 @@ TEST_F(EventRequests, EveryRequestByteForByte) {
         {"clear alarms", [&] { return proxy->ClearAlarms(0, true, nullptr); }, RequestKind::ReadWrite, 100, 0, 2064,
          Hex("01 00 00 00 DA 00 00 00 1B 00 00 00 01 " + kHandleKey +
              "04 07 02 00 03 2D 8A 58 0F 17 58 7B 35 04 01 01 06")},
-        {"logged events by settings", [&] { return proxy->GetLoggedEvents2(events, nullptr); },
-         RequestKind::ReadWrite, 200, 0, 1024024,
-         Hex("01 00 00 00 D6 00 00 00 0F 00 00 00 01 " + kHandleKey + "04 07 03 00 06")},
+        {"logged events by settings", [&] { return proxy->GetLoggedEvents2(events, nullptr); }, RequestKind::ReadWrite,
+         200, 0, 1024024, Hex("01 00 00 00 D6 00 00 00 0F 00 00 00 01 " + kHandleKey + "04 07 03 00 06")},
         {"export", [&] { return proxy->ExportLoggedEvents("a", nullptr); }, RequestKind::ReadWrite, 500, 0, 2064,
          Hex("01 00 00 00 D2 00 00 00 1C 00 00 00 01 " + kHandleKey +
              "04 07 04 00 03 BE A3 FF 81 76 E3 3F 30 04 0C 61 00 06")},
@@ -186,15 +184,26 @@ TEST_F(EventRequests, LoggedEventsRetriesAndBuffers) {
         HRESULT hr;
         std::vector<uint32_t> counts, readLengths;
     } cases[] = {
-        {"fewer: halved, same buffer", 100, {Reply::Error(1802), Reply::Error(1802)}, 0, {100, 50, 25},
+        {"fewer: halved, same buffer",
+         100,
+         {Reply::Error(1802), Reply::Error(1802)},
+         0,
+         {100, 50, 25},
          {102424, 102424, 102424}},
         {"error 1 too", 7, {Reply::Error(1)}, 0, {7, 3}, {7192, 7192}},
         {"too small: grows as asked", 100, {Reply::SizeHint(200000)}, 0, {100, 100}, {102424, 200000}},
-        {"too small at most three times", 1,
+        {"too small at most three times",
+         1,
          {Reply::SizeHint(2000), Reply::SizeHint(3000), Reply::SizeHint(4000), Reply::SizeHint(5000)},
-         MakeHResult(0x98110705u), {1, 1, 1, 1}, {1048, 2000, 3000, 4000}},
-        {"busy and fewer share one counter", 100, {Reply::Error(6), Reply::Error(1802), Reply::Error(6)}, 0,
-         {100, 100, 50, 50}, {102424, 102424, 102424, 102424}},
+         MakeHResult(0x98110705u),
+         {1, 1, 1, 1},
+         {1048, 2000, 3000, 4000}},
+        {"busy and fewer share one counter",
+         100,
+         {Reply::Error(6), Reply::Error(1802), Reply::Error(6)},
+         0,
+         {100, 100, 50, 50},
+         {102424, 102424, 102424, 102424}},
         {"other errors stop", 100, {Reply::Error(1804)}, MakeHResult(0x9811070Cu), {100}, {102424}},
         {"4194304 events do not wrap to 24 bytes", 4194304, {}, 0, {4194304}, {kMiB64}},
         {"no events", 0, {}, 0, {0}, {24}},

@@ -1,13 +1,12 @@
 // Texts and resources of the service proxy against the simulated event
 // logger service: the query frames byte for byte, text and list replies
 // well-formed and hostile, the growth of list replies, resource files.
-#include "ZtEventLoggerUmProxy.h"
-
 #include <gtest/gtest.h>
 
 #include "RecordBytes.h"
 #include "RequestFixture.h"
 #include "ServiceReplies.h"
+#include "ZtEventLoggerUmProxy.h"
 
 namespace {
 
@@ -63,8 +62,8 @@ TEST_F(TextRequests, EveryQueryByteForByte) {
         uint32_t group, offset, readLength;
         Bytes bytes;
     } cases[] = {
-        {"message text, no arguments", [&] { return proxy->GetMessageString(key, none, nullptr, lang, &text); }, 500,
-         0, 2064,
+        {"message text, no arguments", [&] { return proxy->GetMessageString(key, none, nullptr, lang, &text); }, 500, 0,
+         2064,
          Hex("01 00 00 00 64 00 00 00 34 00 00 00 " + query +
              "0D 0C 0B 0A 03 00 00 00 00 00 00 00 34 00 00 00 00 00 00 00 34 00 00 00 00 00 00 00 00 00 00 00")},
         {"message text of a record", [&] { return proxy->GetMessageString(entity, lang, &text); }, 500, 0, 2064,
@@ -145,16 +144,16 @@ TEST_F(TextRequests, ListRepliesAppendWholeOrNothing) {
     } cases[] = {
         {"two entries", [&](int) { return Reply::Data(ZtTest::ListReply(106, 7, 2, 16, six)); }, 0, 2, 1},
         {"none", [&](int) { return Reply::Data(ZtTest::ListReply(106, 7, 0, 16, {})); }, 0, 0, 1},
-        {"texts run out", [&](int) { return Reply::Data(ZtTest::ListReply(106, 7, 3, 16, six)); }, ZtAtlCom::E_FAIL,
-         0, 1},
+        {"texts run out", [&](int) { return Reply::Data(ZtTest::ListReply(106, 7, 3, 16, six)); }, ZtAtlCom::E_FAIL, 0,
+         1},
         {"service error", [&](int) { return Reply::Error(1804); }, ZtAtlCom::E_FAIL, 0, 1},
         {"grown five times, uncounted",
          [&](int n) {
              return n < 5 ? Reply::SizeHint(3000 + 1000 * n) : Reply::Data(ZtTest::ListReply(106, 7, 2, 16, six));
          },
          0, 2, 6},
-        {"growth without end is cut off", [&](int n) { return Reply::SizeHint(3000 + 1000 * n); }, ZtAtlCom::E_FAIL,
-         0, 17},
+        {"growth without end is cut off", [&](int n) { return Reply::SizeHint(3000 + 1000 * n); }, ZtAtlCom::E_FAIL, 0,
+         17},
     };
     for (const auto& c : cases) {
         Forget();

@@ -109,7 +109,9 @@ TEST(StreamSerializer, BinaryStreamsByteForByte) {
          Serializer::CreateConfirmAlarmsStream(-2, &empty, 0xFFFE, ZtDataFormatBinary),
          "01 00 00 00 D8 00 00 00 39 00 00 00 01 " + kHandle + "04 07 FE FF " + kTime +
              "04 09 FE FF FF FF FF FF FF FF " + kFilter + "01 03 9D FF FF FF FF FF FF FF 04 0C 00 06 06"},
-        {"clear, flag false, no time stamp", Serializer::CreateClearAlarmsStream(0, false, nullptr, 3, static_cast<ZtEventLoggerCommon::ZtEventLoggerDataFormat>(7)),
+        {"clear, flag false, no time stamp",
+         Serializer::CreateClearAlarmsStream(0, false, nullptr, 3,
+                                             static_cast<ZtEventLoggerCommon::ZtEventLoggerDataFormat>(7)),
          "01 00 00 00 DA 00 00 00 1B 00 00 00 01 " + kHandle + "04 07 03 00 " + kReset + "04 01 00 06"},
         {"logged events with every value type", Serializer::CreateGetLoggedEventsStream(&values, 2, ZtDataFormatBinary),
          "01 00 00 00 D6 00 00 00 75 00 00 00 01 " + kHandle + "04 07 02 00 " + kSettings +
@@ -117,7 +119,8 @@ TEST(StreamSerializer, BinaryStreamsByteForByte) {
              "04 07 07 00 04 08 08 00 00 00 04 09 09 00 00 00 00 00 00 00 04 0A 00 00 00 3F "
              "04 0B 00 00 00 00 00 00 D0 3F 04 0C 61 62 00 04 0C 00 "
              "04 0D 00 00 00 00 00 00 00 00 C0 00 00 00 00 00 00 46 05 06"},
-        {"export with a null file name", Serializer::CreateExportLoggedEventsStream(nullptr, nullptr, 4, ZtDataFormatBinary),
+        {"export with a null file name",
+         Serializer::CreateExportLoggedEventsStream(nullptr, nullptr, 4, ZtDataFormatBinary),
          "01 00 00 00 D2 00 00 00 1B 00 00 00 01 " + kHandle + "04 07 04 00 " + kFile + "04 0C 00 06"},
     };
     for (auto& c : cases) EXPECT_EQ(Take(c.stream), Hex(c.bytes)) << c.what;
@@ -129,7 +132,7 @@ TEST(StreamSerializer, JsonStreams) {
     Calls misuse([](IZtStreamWriter* w) {
         EXPECT_FALSE(w->EndArray());  // no array open
         w->StartObject();
-        EXPECT_FALSE(w->Value(1));    // a value where a name belongs
+        EXPECT_FALSE(w->Value(1));  // a value where a name belongs
         EXPECT_TRUE(w->Key(nullptr));
         EXPECT_TRUE(w->Value(1));
         EXPECT_FALSE(w->EndArray());  // an object is open
@@ -223,7 +226,8 @@ struct FakeItem {
 
 class FakeSourceInfo : public DispatchFake<IZtSourceInfo>, public IZtSourceInfoDataProvider {
 public:
-    explicit FakeSourceInfo(std::vector<FakeItem> items, bool provides = true) : items_(std::move(items)), provides_(provides) {}
+    explicit FakeSourceInfo(std::vector<FakeItem> items, bool provides = true)
+        : items_(std::move(items)), provides_(provides) {}
     HRESULT QueryInterface(REFIID iid, void** p) override {
         *p = nullptr;
         if (!(iid == IID_IZtSourceInfoDataProvider) || !provides_) return ZtAtlCom::E_NOINTERFACE;
@@ -254,7 +258,9 @@ public:
         *size = static_cast<unsigned int>(now.size());
         return 0;
     }
-    HRESULT IsSourceInfoTypeSupported(tagZtSourceInfoTypeEnum, ZtAtlCom::VARIANT_BOOL*) override { return ZtAtlCom::E_NOTIMPL; }
+    HRESULT IsSourceInfoTypeSupported(tagZtSourceInfoTypeEnum, ZtAtlCom::VARIANT_BOOL*) override {
+        return ZtAtlCom::E_NOTIMPL;
+    }
     HRESULT Clear() override { return ZtAtlCom::E_NOTIMPL; }
     HRESULT get_Id(unsigned int*) override { return ZtAtlCom::E_NOTIMPL; }
     HRESULT put_Id(unsigned int) override { return ZtAtlCom::E_NOTIMPL; }
