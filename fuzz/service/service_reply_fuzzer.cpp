@@ -35,7 +35,7 @@ void Parse(const uint8_t* bytes, size_t size) {
 #elif ZT_REPLY_PARSER == 2
     (void)ParseStreamRecords(bytes, size, records);
 #elif ZT_REPLY_PARSER == 3
-    if (ParseStreamResult(bytes, size, &result, &text) == 0)
+    if (ParseStreamResult(bytes, size, &result) == 0)
         g_sink = static_cast<uint8_t>(ServiceResultToHResult(result));
 #elif ZT_REPLY_PARSER == 4
     (void)ParseTextReply(bytes, size, &text);

@@ -94,18 +94,10 @@ HRESULT ParseStreamRecords(const uint8_t* bytes, size_t size, std::vector<ZtEven
     return CopyRecords(bytes + start, end - start, count, out);
 }
 
-HRESULT ParseStreamResult(const uint8_t* bytes, size_t size, uint32_t* result, std::string_view* errorText) noexcept {
-    if (errorText != nullptr) *errorText = {};
+HRESULT ParseStreamResult(const uint8_t* bytes, size_t size, uint32_t* result) noexcept {
     const size_t end = PayloadEnd(bytes, size, kStreamReplyHeadSize);
     if (end == 0 || result == nullptr) return ZT_E_BAD_REPLY;
     *result = U32(bytes + 16);
-    if (*result == 0 || errorText == nullptr) return ZtAtlCom::S_OK;
-    const size_t start = DataStart(bytes, 20, kStreamReplyHeadSize, end);
-    if (start == 0) return ZtAtlCom::S_OK;
-    const void* nul = std::memchr(bytes + start, 0, end - start);
-    if (nul != nullptr)
-        *errorText = std::string_view(reinterpret_cast<const char*>(bytes + start),
-                                      static_cast<const uint8_t*>(nul) - (bytes + start));
     return ZtAtlCom::S_OK;
 }
 

@@ -58,12 +58,9 @@ HRESULT ParseActiveEventsReply(const uint8_t* bytes, size_t size, std::vector<Zt
 HRESULT ParseStreamRecords(const uint8_t* bytes, size_t size, std::vector<ZtEventEntity*>& out) noexcept;
 
 // A stream reply carrying the service's result (commands, export): S_OK with
-// *result, or ZT_E_BAD_REPLY when the head does not fit. The error text, when
-// the result is not 0 and the text lies whole within the payload, is placed
-// in *errorText (may be null); a missing or broken text leaves it empty and
-// does not hide the result.
-HRESULT ParseStreamResult(const uint8_t* bytes, size_t size, uint32_t* result,
-                          std::string_view* errorText = nullptr) noexcept;
+// *result, or ZT_E_BAD_REPLY when the head does not fit. The service's error
+// text behind the head is not read: it is not passed on.
+HRESULT ParseStreamResult(const uint8_t* bytes, size_t size, uint32_t* result) noexcept;
 // The HRESULT of a service result: 0 stays S_OK, r becomes 0x98110000 + r. A
 // result that would not map to a failure (r of 0x10000 and above with the top
 // bit set) is a malformed reply, never a success.
