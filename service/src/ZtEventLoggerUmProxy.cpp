@@ -184,43 +184,4 @@ uint32_t ZtEventLoggerUmProxy::Consume(void* p) {
     }
 }
 
-// The requests and text lookups join the service link with the request layer.
-HRESULT ZtEventLoggerUmProxy::ReadActiveEvents(std::vector<ZtEventEntity*>&) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::GetLoggedEvents(std::vector<ZtEventEntity*>&, uint32_t) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::GetLoggedEvents2(std::vector<ZtEventEntity*>&, IZtStreamSerializable*) {
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::ClearLoggedEvents() { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::ConfirmAlarms(int64_t, IZtStreamSerializable*) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::ClearAlarms(int64_t, bool, IZtStreamSerializable*) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::ClearAllAlarms(bool) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::ConfirmAllAlarms() { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::ConfirmEvent(const ZtEventKey&) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::SendMessage(SerializedStream*) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::ExportLoggedEvents(const char*, IZtStreamSerializable*) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::GetMessageString(const ZtEventKey&, const ZtEventLoggerCommon::ZtEventArguments&, void*,
-                                               int64_t, char** text) {
-    if (text != nullptr) *text = nullptr;
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::GetEventClassName(const GUID&, int64_t, char** text) {
-    if (text != nullptr) *text = nullptr;
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::GetCauseRemedy(const GUID&, const unsigned int&, int64_t, std::vector<CauseRemedy>&) {
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::GetEventClassDetails(const GUID&, int64_t, std::vector<Detail>&) {
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::GetEventDetails(const GUID&, const unsigned int&, int64_t, std::vector<Detail>&) {
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::VdlSyncReadWrite(unsigned long, unsigned long, unsigned long, const void*) {
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::ClearResourceCache() { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::LoadResourceFile(const std::string&) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::UnloadResourceFile(const std::string&) { return ZtAtlCom::E_NOTIMPL; }
-
 }  // namespace ZtEventLoggerVdlProxy
