@@ -4,7 +4,7 @@
 //     std::vector<ZtEventEntity*> records;                // from GetLoggedEvents
 //     hr = Create<CZtLoggedEventCollection, IZtLoggedEventCollection>(
 //         &collection, handler->EventResources(), std::move(records));
-//     FreeRecords(records);                               // the caller keeps them
+//     FreeEventRecords(records);                          // the caller keeps them
 //
 // Each record is copied into a CZtLoggedEvent; a record that fails its check
 // (a block outside the record) or cannot be copied is left out. Pass the

@@ -295,7 +295,7 @@ HRESULT ZtEventHandler::OnConnected() {
         std::vector<ZtEventEntity*> records;
         HRESULT hr = m_link->ReadActiveEvents(records);
         if (Failed(hr)) {
-            ZtEventLoggerCommon::FreeRecords(records);
+            FreeEventRecords(records);
             return hr;
         }
         AlarmMap listed;
@@ -304,7 +304,7 @@ HRESULT ZtEventHandler::OnConnected() {
             hr = InsertNew(listed, record, &alarm);
             if (Failed(hr)) result = hr;
         }
-        ZtEventLoggerCommon::FreeRecords(records);
+        FreeEventRecords(records);
         previous.swap(m_alarms);
         m_alarms.swap(listed);
     }
@@ -333,7 +333,7 @@ HRESULT ZtEventHandler::Resynchronize() {
         HRESULT hr = m_link->ReadActiveEvents(records);
         struct FreeOnExit {
             std::vector<ZtEventEntity*>& records;
-            ~FreeOnExit() { ZtEventLoggerCommon::FreeRecords(records); }
+            ~FreeOnExit() { FreeEventRecords(records); }
         } freeOnExit{records};
         if (Failed(hr)) return hr;
 

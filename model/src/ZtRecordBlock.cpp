@@ -10,12 +10,6 @@ ZtEventEntity* AllocateRecord(size_t length) noexcept {
     return reinterpret_cast<ZtEventEntity*>(new (std::nothrow) unsigned char[length]);
 }
 
-void FreeRecord(ZtEventEntity* record) noexcept { delete[] reinterpret_cast<unsigned char*>(record); }
-
-void FreeRecords(std::vector<ZtEventEntity*>& records) noexcept {
-    for (ZtEventEntity* record : records) FreeRecord(record);
-    records.clear();
-}
 
 HRESULT CopyRecord(const ZtEventEntity* source, RecordBlock* copy) noexcept {
     if (copy == nullptr) return ZtAtlCom::E_POINTER;

@@ -2,12 +2,11 @@
 //
 // Every record the event model keeps, and every record a request of the
 // service proxy hands back (ReadActiveEvents, GetLoggedEvents...), is one
-// block of exactly RecordLength bytes allocated as an array of unsigned char
-// (new[]): AllocateRecord makes one, FreeRecord gives it back (delete[]), as
-// the service proxy's own record helpers do. Event objects copy the records
-// they are given with CopyRecord, which refuses records whose blocks do not
-// lie inside their own length, so the readers of ZtEventEntity.h are safe on
-// every copy.
+// block of exactly RecordLength bytes allocated as an array of unsigned char:
+// AllocateRecord makes one, FreeEventRecord (ZtServiceInterfaces.h) gives it
+// back. Event objects copy the records they are given with CopyRecord, which
+// refuses records whose blocks do not lie inside their own length, so the
+// readers of ZtEventEntity.h are safe on every copy.
 #ifndef ZT_RECORD_BLOCK_H
 #define ZT_RECORD_BLOCK_H
 
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "ZtEventEntity.h"
+#include "ZtServiceInterfaces.h"
 
 namespace ZtEventLoggerCommon {
 
@@ -23,14 +23,8 @@ namespace ZtEventLoggerCommon {
 // memory runs out or length is below 120.
 ZtEventEntity* AllocateRecord(size_t length) noexcept;
 
-// Frees a block of AllocateRecord or CopyRecord; null is ignored.
-void FreeRecord(ZtEventEntity* record) noexcept;
-
-// Frees every record of the vector and empties it.
-void FreeRecords(std::vector<ZtEventEntity*>& records) noexcept;
-
 struct RecordDeleter {
-    void operator()(ZtEventEntity* record) const noexcept { FreeRecord(record); }
+    void operator()(ZtEventEntity* record) const noexcept { ZtEventLoggerVdlProxy::FreeEventRecord(record); }
 };
 // Owns one record block.
 using RecordBlock = std::unique_ptr<ZtEventEntity, RecordDeleter>;

@@ -62,7 +62,7 @@ public:
                 r.release();
             }
         } catch (const std::bad_alloc&) {
-            ZtEventLoggerCommon::FreeRecords(events);
+            FreeEventRecords(events);
             return E_OUTOFMEMORY;
         }
         return readResult;
