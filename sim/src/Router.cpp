@@ -177,7 +177,13 @@ Target& Router::MakeTarget(const MrxNetId& id, const std::string& name, bool loc
     auto files = InstallTargetAccess(*t, *system, options_, local);
     if (local) files_ = std::move(files);
     Target& ref = *t;
-    ref.AddService(kEventLoggerPort, std::make_shared<EventLoggerService>(ref));
+    EventLoggerOptions logger;
+    if (local) {
+        logger.logFile = options_.eventLog;
+        logger.resourceFiles = options_.resourceFiles;
+        logger.files = files_;
+    }
+    ref.AddService(kEventLoggerPort, std::make_shared<EventLoggerService>(ref, std::move(logger)));
     std::lock_guard<std::mutex> lk(targetsMutex_);
     targets_[NetIdText(id)] = std::move(t);
     return ref;
