@@ -13,10 +13,20 @@ void FaultInjector::Clear() {
 }
 
 std::optional<FaultRule> FaultInjector::Take(uint16_t port, uint32_t indexGroup, bool hasGroup) {
+    FaultTarget t;
+    t.port = port;
+    t.indexGroup = indexGroup;
+    t.hasGroup = hasGroup;
+    return Take(t);
+}
+
+std::optional<FaultRule> FaultInjector::Take(const FaultTarget& t) {
     std::lock_guard<std::mutex> lk(mutex_);
     for (auto it = rules_.begin(); it != rules_.end(); ++it) {
-        if (it->port && *it->port != port) continue;
-        if (it->indexGroup && (!hasGroup || *it->indexGroup != indexGroup)) continue;
+        if (it->port && *it->port != t.port) continue;
+        if (it->indexGroup && (!t.hasGroup || *it->indexGroup != t.indexGroup)) continue;
+        if (it->indexOffset && (!t.hasGroup || *it->indexOffset != t.indexOffset)) continue;
+        if (it->requestType && it->requestType != t.requestType) continue;
         FaultRule r = *it;
         if (it->count > 0 && --it->count == 0) rules_.erase(it);
         return r;
@@ -24,21 +34,47 @@ std::optional<FaultRule> FaultInjector::Take(uint16_t port, uint32_t indexGroup,
     return std::nullopt;
 }
 
-void FaultInjector::FailNext(int count, uint32_t error, std::optional<uint16_t> port) {
+void FaultInjector::FailNext(int count, uint32_t error, std::optional<uint16_t> port,
+                             std::optional<uint32_t> indexGroup) {
     FaultRule r;
     r.kind = FaultKind::Error;
     r.error = error;
     r.count = count;
     r.port = port;
+    r.indexGroup = indexGroup;
     Add(r);
 }
 
-void FaultInjector::DelayNext(int count, uint32_t delayMs, std::optional<uint16_t> port) {
+void FaultInjector::DelayNext(int count, uint32_t delayMs, std::optional<uint16_t> port,
+                              std::optional<uint32_t> indexGroup) {
     FaultRule r;
     r.kind = FaultKind::Delay;
     r.delayMs = delayMs;
     r.count = count;
     r.port = port;
+    r.indexGroup = indexGroup;
+    Add(r);
+}
+
+void FaultInjector::HintNext(int count, uint32_t size, std::optional<uint16_t> port,
+                             std::optional<uint32_t> indexGroup) {
+    FaultRule r;
+    r.kind = FaultKind::SizeHint;
+    r.size = size;
+    r.count = count;
+    r.port = port;
+    r.indexGroup = indexGroup;
+    Add(r);
+}
+
+void FaultInjector::CutNext(int count, uint32_t keep, std::optional<uint16_t> port,
+                            std::optional<uint32_t> indexGroup) {
+    FaultRule r;
+    r.kind = FaultKind::CutReply;
+    r.size = keep;
+    r.count = count;
+    r.port = port;
+    r.indexGroup = indexGroup;
     Add(r);
 }
 

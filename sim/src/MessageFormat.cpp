@@ -104,7 +104,11 @@ std::string Formatted(const EventArgument& a, const Spec& spec) {
             else
                 std::snprintf(buf, sizeof(buf), "%llu", static_cast<unsigned long long>(num->u));
         } else {
-            const uint64_t bits = num->kind == Number::Signed ? static_cast<uint64_t>(num->s) : num->u;
+            uint64_t bits = num->kind == Number::Signed ? static_cast<uint64_t>(num->s) : num->u;
+            // A negative value shows the bits of its own width, as in the record.
+            const auto width = ArgumentWidth(a.type);
+            if (num->kind == Number::Signed && width && *width > 0 && *width < 8)
+                bits &= (uint64_t{1} << (8 * *width)) - 1;
             std::snprintf(buf, sizeof(buf), type == 'x' ? "%llx" : "%llX", static_cast<unsigned long long>(bits));
         }
     } else {
