@@ -9,6 +9,7 @@
 #include "EventLoggerFixture.h"
 #include "StreamWriter.h"
 #include "ZtSim/FileService.h"
+#include "ZtSim/Scenario.h"
 
 namespace {
 
@@ -240,6 +241,31 @@ TEST_F(EventTexts, ExportWritesCsvIntoTheSandbox) {
     EXPECT_EQ(exportTo("../escape.csv", nullptr), kResultRefused);
     EXPECT_EQ(exportTo("out", nullptr), kResultRefused);
     EXPECT_FALSE(std::filesystem::exists(root.parent_path() / "escape.csv"));
+}
+
+// Every event of the demo scenario and of the bundled filler station has its
+// text in English and German, every placeholder filled.
+TEST(DemoTexts, EveryScenarioEventHasItsTexts) {
+    struct Case {
+        const char* scenario;
+        const char* resources;  // empty: the built-in set
+    } cases[] = {{ZT_SCENARIO_DIR "/demo_machine.json", ZT_SIM_DATA_DIR "/demo_machine.resources.json"},
+                 {ZT_SCENARIO_DIR "/filler_station.json", ""}};
+    for (const auto& c : cases) {
+        Scenario sc;
+        std::string error;
+        ASSERT_TRUE(LoadScenarioFile(c.scenario, sc, error)) << error;
+        ResourceCatalog texts;
+        if (*c.resources) ASSERT_EQ(texts.Load(c.resources, error), 0u) << error;
+        for (const auto& step : sc.steps) {
+            for (uint32_t lang : {kLangEnglish, kLangGerman}) {
+                auto t = texts.MessageText(step.event.Key(), step.event.arguments, lang);
+                EXPECT_EQ(t.langId, lang) << c.scenario << " " << step.event.eventId;
+                EXPECT_EQ(t.text.find('{'), std::string::npos) << t.text;
+                EXPECT_EQ(texts.ClassName(step.event.eventClass, lang).langId, lang) << step.event.eventId;
+            }
+        }
+    }
 }
 
 }  // namespace
