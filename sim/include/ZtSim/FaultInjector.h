@@ -37,11 +37,12 @@ struct FaultRule {
     uint32_t error = 0;
     uint32_t delayMs = 0;
     int count = 1;  // matching requests it applies to; negative: until cleared
-    uint32_t size = 0;  // SizeHint: the size announced; CutReply: the bytes kept
     std::optional<uint16_t> port;
     std::optional<uint32_t> indexGroup;
-    std::optional<uint32_t> indexOffset;
-    std::optional<uint16_t> requestType;
+    // Fields below came later: rules written as {kind, error, delayMs, count, port, group} keep their meaning.
+    std::optional<uint32_t> indexOffset = std::nullopt;
+    std::optional<uint16_t> requestType = std::nullopt;
+    uint32_t size = 0;  // SizeHint: the size announced; CutReply: the bytes kept
 };
 
 // What a rule is matched against.

@@ -256,7 +256,9 @@ TEST(DemoTexts, EveryScenarioEventHasItsTexts) {
         std::string error;
         ASSERT_TRUE(LoadScenarioFile(c.scenario, sc, error)) << error;
         ResourceCatalog texts;
-        if (*c.resources) ASSERT_EQ(texts.Load(c.resources, error), 0u) << error;
+        if (*c.resources) {
+            ASSERT_EQ(texts.Load(c.resources, error), 0u) << error;
+        }
         for (const auto& step : sc.steps) {
             for (uint32_t lang : {kLangEnglish, kLangGerman}) {
                 auto t = texts.MessageText(step.event.Key(), step.event.arguments, lang);
