@@ -14,21 +14,11 @@ namespace ZtSim {
 
 namespace {
 
-using ZtMrxWire::Get16;
 using ZtMrxWire::Get32;
 
 constexpr size_t kClassQuerySize = 24;       // lang at 4, class at 8 (from the payload)
 constexpr size_t kEventQuerySize = 28;       // and the event id at 24
 constexpr size_t kMessageQueryHeadSize = 52;  // and qualifier, arguments descriptor
-
-EventGuid GuidAt(const uint8_t* p) {
-    EventGuid g;
-    g.data1 = Get32(p);
-    g.data2 = Get16(p + 4);
-    g.data3 = Get16(p + 6);
-    std::memcpy(g.data4, p + 8, 8);
-    return g;
-}
 
 bool WriteFile(const std::filesystem::path& path, const std::string& text) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -70,7 +60,7 @@ Reply EventLoggerService::TextQuery(const Request&, uint16_t type, std::span<con
                                     : p.size() != (classOnly ? kClassQuerySize : kEventQuerySize))
         return Malformed();
     const uint32_t lang = Get32(p.data() + 4);
-    const EventGuid cls = GuidAt(p.data() + 8);
+    const EventGuid cls = EventGuid::FromBytes(p.data() + 8);
     switch (type) {
         case kRequestClassName:
             return Reply::Data(TextReply(type, texts_.ClassName(cls, lang)));

@@ -13,10 +13,7 @@ namespace {
 
 EventKey KeyAt(const uint8_t* p) {
     EventKey k;
-    k.eventClass.data1 = ZtMrxWire::Get32(p);
-    k.eventClass.data2 = ZtMrxWire::Get16(p + 4);
-    k.eventClass.data3 = ZtMrxWire::Get16(p + 6);
-    std::memcpy(k.eventClass.data4, p + 8, 8);
+    k.eventClass = EventGuid::FromBytes(p);
     k.eventId = ZtMrxWire::Get32(p + 16);
     k.keyQualifier = ZtMrxWire::Get32(p + 20);
     return k;

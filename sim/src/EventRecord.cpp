@@ -62,6 +62,15 @@ void EventGuid::Bytes(uint8_t out[16]) const {
     std::memcpy(out + 8, data4, 8);
 }
 
+EventGuid EventGuid::FromBytes(const uint8_t in[16]) {
+    EventGuid g;
+    g.data1 = ZtMrxWire::Get32(in);
+    g.data2 = ZtMrxWire::Get16(in + 4);
+    g.data3 = ZtMrxWire::Get16(in + 6);
+    std::memcpy(g.data4, in + 8, 8);
+    return g;
+}
+
 std::optional<EventGuid> ParseGuid(std::string_view text) {
     // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
     if (text.size() != 38 || text[0] != '{' || text[37] != '}' || text[9] != '-' || text[14] != '-' ||
@@ -259,12 +268,7 @@ std::string ParseEventRecord(std::span<const uint8_t> b, EventDescription& e, Ev
         return "a tail outside the record";
 
     EventDescription ev;
-    uint8_t guid[16];
-    std::memcpy(guid, p, 16);
-    ev.eventClass.data1 = Get32(guid);
-    ev.eventClass.data2 = Get16(guid + 4);
-    ev.eventClass.data3 = Get16(guid + 6);
-    std::memcpy(ev.eventClass.data4, guid + 8, 8);
+    ev.eventClass = EventGuid::FromBytes(p);
     ev.eventId = Get32(p + 16);
     ev.keyQualifier = Get32(p + 20);
     ev.severity = Get16(p + 24);
@@ -280,12 +284,7 @@ std::string ParseEventRecord(std::span<const uint8_t> b, EventDescription& e, Ev
             ev.source.id = Get32(p + off);
         } else if (type == kSourceInfoGuid && !ev.source.guid) {
             if (size != 16) return "source GUID not 16 bytes";
-            EventGuid g;
-            g.data1 = Get32(p + off);
-            g.data2 = Get16(p + off + 4);
-            g.data3 = Get16(p + off + 6);
-            std::memcpy(g.data4, p + off + 8, 8);
-            ev.source.guid = g;
+            ev.source.guid = EventGuid::FromBytes(p + off);
         } else if (type == kSourceInfoName && !ev.source.name) {
             if (size == 0 || p[off + size - 1] != 0) return "source name without its NUL";
             ev.source.name = std::string(reinterpret_cast<const char*>(p + off), size - 1);

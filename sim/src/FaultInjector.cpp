@@ -34,55 +34,47 @@ std::optional<FaultRule> FaultInjector::Take(const FaultTarget& t) {
     return std::nullopt;
 }
 
-void FaultInjector::FailNext(int count, uint32_t error, std::optional<uint16_t> port,
-                             std::optional<uint32_t> indexGroup) {
+namespace {
+
+FaultRule Rule(FaultKind kind, int count, std::optional<uint16_t> port, std::optional<uint32_t> indexGroup) {
     FaultRule r;
-    r.kind = FaultKind::Error;
-    r.error = error;
+    r.kind = kind;
     r.count = count;
     r.port = port;
     r.indexGroup = indexGroup;
+    return r;
+}
+
+}  // namespace
+
+void FaultInjector::FailNext(int count, uint32_t error, std::optional<uint16_t> port,
+                             std::optional<uint32_t> indexGroup) {
+    FaultRule r = Rule(FaultKind::Error, count, port, indexGroup);
+    r.error = error;
     Add(r);
 }
 
 void FaultInjector::DelayNext(int count, uint32_t delayMs, std::optional<uint16_t> port,
                               std::optional<uint32_t> indexGroup) {
-    FaultRule r;
-    r.kind = FaultKind::Delay;
+    FaultRule r = Rule(FaultKind::Delay, count, port, indexGroup);
     r.delayMs = delayMs;
-    r.count = count;
-    r.port = port;
-    r.indexGroup = indexGroup;
     Add(r);
 }
 
 void FaultInjector::HintNext(int count, uint32_t size, std::optional<uint16_t> port,
                              std::optional<uint32_t> indexGroup) {
-    FaultRule r;
-    r.kind = FaultKind::SizeHint;
+    FaultRule r = Rule(FaultKind::SizeHint, count, port, indexGroup);
     r.size = size;
-    r.count = count;
-    r.port = port;
-    r.indexGroup = indexGroup;
     Add(r);
 }
 
 void FaultInjector::CutNext(int count, uint32_t keep, std::optional<uint16_t> port,
                             std::optional<uint32_t> indexGroup) {
-    FaultRule r;
-    r.kind = FaultKind::CutReply;
+    FaultRule r = Rule(FaultKind::CutReply, count, port, indexGroup);
     r.size = keep;
-    r.count = count;
-    r.port = port;
-    r.indexGroup = indexGroup;
     Add(r);
 }
 
-void FaultInjector::DropNext(std::optional<uint16_t> port) {
-    FaultRule r;
-    r.kind = FaultKind::Drop;
-    r.port = port;
-    Add(r);
-}
+void FaultInjector::DropNext(std::optional<uint16_t> port) { Add(Rule(FaultKind::Drop, 1, port, std::nullopt)); }
 
 }  // namespace ZtSim

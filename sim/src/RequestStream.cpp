@@ -113,12 +113,8 @@ private:
                 return {};
             }
             case 13: {
-                const uint8_t* p = b_.data() + pos_;
                 out.kind = K::Guid;
-                out.guid.data1 = ZtMrxWire::Get32(p);
-                out.guid.data2 = ZtMrxWire::Get16(p + 4);
-                out.guid.data3 = ZtMrxWire::Get16(p + 6);
-                std::memcpy(out.guid.data4, p + 8, 8);
+                out.guid = EventGuid::FromBytes(b_.data() + pos_);
                 pos_ += 16;
                 return {};
             }

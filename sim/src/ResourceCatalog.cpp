@@ -58,8 +58,14 @@ void CheckMembers(const Value& o, std::initializer_list<std::string_view> allowe
 
 LocalText LocalTextOf(const Value& v, const std::string& where) {
     LocalText t;
+    // Replies carry texts NUL-terminated: a NUL inside would shift every text after it.
+    auto text = [&](const Value& s, const std::string& at) {
+        std::string out(s.GetString(), s.GetStringLength());
+        if (out.find('\0') != std::string::npos) Fail(at, "a text must not hold a NUL");
+        return out;
+    };
     if (v.IsString()) {
-        t[0] = std::string(v.GetString(), v.GetStringLength());  // 0: every language
+        t[0] = text(v, where);  // 0: every language
         return t;
     }
     if (!v.IsObject()) Fail(where, "must be a text or an object of texts by language id");
@@ -70,7 +76,7 @@ LocalText LocalTextOf(const Value& v, const std::string& where) {
         if (name.empty() || *end != 0 || id == 0 || id > 0xFFFFFFFFul)
             Fail(where, "\"" + name + "\" is not a language id");
         if (!m.value.IsString()) Fail(where + "." + name, "must be a text");
-        t[static_cast<uint32_t>(id)] = std::string(m.value.GetString(), m.value.GetStringLength());
+        t[static_cast<uint32_t>(id)] = text(m.value, where + "." + name);
     }
     return t;
 }
@@ -283,16 +289,28 @@ ResourceCatalog::Text ResourceCatalog::ClassName(const EventGuid& eventClass, ui
     return Text{GuidText(eventClass), kLangEnglish};
 }
 
-ResourceCatalog::List ResourceCatalog::CauseRemedy(const EventGuid& eventClass, uint32_t eventId,
-                                                   uint32_t langId) const {
+ResourceCatalog::List ResourceCatalog::EventList(const EventGuid& eventClass, uint32_t eventId, uint32_t langId,
+                                                 bool causeRemedy) const {
     std::lock_guard<std::mutex> lk(mutex_);
     for (const auto& set : Sets()) {
         auto c = set->classes.find(GuidText(eventClass));
         if (c == set->classes.end()) continue;
         auto e = c->second.events.find(eventId);
-        if (e != c->second.events.end() && e->second.hasCauseRemedy) return MakeList(e->second.causeRemedy, langId);
+        if (e == c->second.events.end()) continue;
+        if (causeRemedy && e->second.hasCauseRemedy) return MakeList(e->second.causeRemedy, langId);
+        if (!causeRemedy && e->second.hasDetails) return MakeList(e->second.details, langId);
     }
     return List{{}, langId};
+}
+
+ResourceCatalog::List ResourceCatalog::CauseRemedy(const EventGuid& eventClass, uint32_t eventId,
+                                                   uint32_t langId) const {
+    return EventList(eventClass, eventId, langId, true);
+}
+
+ResourceCatalog::List ResourceCatalog::EventDetails(const EventGuid& eventClass, uint32_t eventId,
+                                                    uint32_t langId) const {
+    return EventList(eventClass, eventId, langId, false);
 }
 
 ResourceCatalog::List ResourceCatalog::ClassDetails(const EventGuid& eventClass, uint32_t langId) const {
@@ -300,18 +318,6 @@ ResourceCatalog::List ResourceCatalog::ClassDetails(const EventGuid& eventClass,
     for (const auto& set : Sets()) {
         auto c = set->classes.find(GuidText(eventClass));
         if (c != set->classes.end() && c->second.hasDetails) return MakeList(c->second.details, langId);
-    }
-    return List{{}, langId};
-}
-
-ResourceCatalog::List ResourceCatalog::EventDetails(const EventGuid& eventClass, uint32_t eventId,
-                                                    uint32_t langId) const {
-    std::lock_guard<std::mutex> lk(mutex_);
-    for (const auto& set : Sets()) {
-        auto c = set->classes.find(GuidText(eventClass));
-        if (c == set->classes.end()) continue;
-        auto e = c->second.events.find(eventId);
-        if (e != c->second.events.end() && e->second.hasDetails) return MakeList(e->second.details, langId);
     }
     return List{{}, langId};
 }

@@ -46,6 +46,8 @@ struct EventGuid {
     uint8_t data4[8] = {};
 
     void Bytes(uint8_t out[16]) const;
+    // From the 16-byte little-endian layout.
+    static EventGuid FromBytes(const uint8_t in[16]);
     friend bool operator==(const EventGuid&, const EventGuid&) = default;
 };
 

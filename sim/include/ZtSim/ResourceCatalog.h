@@ -92,6 +92,7 @@ private:
         std::string path;
         mutable std::shared_ptr<const ResourceSet> parsed;  // null: to be read again
     };
+    List EventList(const EventGuid& eventClass, uint32_t eventId, uint32_t langId, bool causeRemedy) const;
     // The sets to ask, first to last; mutex_ held.
     std::vector<std::shared_ptr<const ResourceSet>> Sets() const;
 

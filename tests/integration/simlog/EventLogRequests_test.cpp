@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "EventLoggerFixture.h"
 #include "StreamWriter.h"
 #include "ZtSim/FileService.h"
@@ -360,6 +362,35 @@ TEST_F(EventLogRequests, FaultsReachTheServiceRequests) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ReadWrite(kEventReadGroup, kNewestEventsOffset, newest).error, 0u);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+}
+
+// A log file outlives the simulator; its rows follow on.
+TEST(EventLogFile, RowsSurviveARestart) {
+    const auto dir = std::filesystem::path(::testing::TempDir()) / ("zt-log-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    auto options = ZtTest::DefaultSimOptions();
+    options.eventLog = (dir / "events.sqlite").string();
+    {
+        Simulator sim(options);
+        auto service = EventLoggerOf(sim.Local());
+        ASSERT_EQ(service->RaiseAlarm(TestEvent(1, true)), EventResult::Ok);
+        ASSERT_EQ(service->ClearAlarm(TestEvent(1).Key()), EventResult::Ok);
+    }
+    {
+        Simulator sim(options);
+        auto service = EventLoggerOf(sim.Local());
+        ASSERT_EQ(service->SendMessage(TestEvent(2)), EventResult::Ok);
+        auto rows = service->LoggedEvents();
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0].event.eventId, 2u);
+        EXPECT_GT(rows[0].seq, rows[1].seq);
+        EXPECT_EQ(rows[1].state.confirmationState, kConfirmationWaiting);
+        EXPECT_NE(rows[1].state.fileTimeCleared, 0u);
+        EXPECT_EQ(service->LogFailures(), 0u);
+    }
+    std::filesystem::remove_all(dir);
+    options.eventLog = (dir / "no" / "such" / "folder.sqlite").string();
+    EXPECT_THROW(Simulator{options}, std::runtime_error);
 }
 
 // The log must stay quick enough for benchmarks: the numbers are printed, the
