@@ -1,9 +1,10 @@
-# Installs the three libraries, the two platform stand-ins they load, their
+# Installs the three libraries, the filter library, the two platform stand-ins they load, their
 # public headers, a CMake package with a version file and pkg-config files.
 include(CMakePackageConfigHelpers)
 
 set(ZT_INSTALL_TARGETS)
-foreach(t ZtPalDrvIf CRVXVdlMrx ZtEventLoggerVdlApi_2.1 ZtEventLoggerVdlProxy_2.1 ZtEventLoggerVdlProxyC_2.1)
+foreach(t ZtPalDrvIf CRVXVdlMrx ZtEventLoggerVdlApi_2.1 ZtEventLoggerVdlProxy_2.1 ZtEventLoggerVdlProxyC_2.1
+          ZtEventLoggerVdlFilter_2.1)
   if(TARGET ${t})
     list(APPEND ZT_INSTALL_TARGETS ${t})
   endif()

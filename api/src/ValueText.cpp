@@ -134,10 +134,11 @@ std::string HexText(const uint8_t* bytes, size_t size) {
 uint32_t ParseHexText(std::string_view text, size_t size, std::vector<uint8_t>& out) {
     if (text.size() < 2 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return VDL_ERR_INVALID_DATA;
     text.remove_prefix(2);
+    // Checked before anything is reserved: the size may come from the target.
+    if (text.size() / 2 < size) return VDL_ERR_INVALID_DATA;
     std::vector<uint8_t> bytes;
     bytes.reserve(size);
     for (size_t i = 0; i < size; ++i) {
-        if (text.size() < 2 * i + 2) return VDL_ERR_INVALID_DATA;
         const int hi = HexDigit(text[2 * i]), lo = HexDigit(text[2 * i + 1]);
         if (hi < 0 || lo < 0) return VDL_ERR_INVALID_DATA;
         bytes.push_back(static_cast<uint8_t>(hi << 4 | lo));

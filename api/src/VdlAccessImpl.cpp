@@ -243,6 +243,8 @@ std::pair<std::string, int> VdlAccessImpl::ReadStruct(const SymbolHandle& handle
 }
 
 int VdlAccessImpl::WriteStruct(const SymbolHandle& handle, const SymbolInfo& info, const std::string& text) {
+    // The size is the target's word: the same bound as for reading.
+    if (info.size > kMaxValueSize) return VDL_ERR_INVALID_SIZE;
     std::vector<uint8_t> bytes;
     if (uint32_t rc = detail::ParseHexText(text, info.size, bytes); rc != VDL_OK) return static_cast<int>(rc);
     return WriteValue(handle, bytes.data(), bytes.size());

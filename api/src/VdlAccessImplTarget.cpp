@@ -142,9 +142,13 @@ int VdlAccessImpl::MkDir(std::string_view path) {
     const std::vector<std::string> chain = detail::PathChain(path);
     std::vector<const std::string*> missing;  // highest first
     int pathError = VDL_OK;
+    bool madeParent = false;
     for (size_t i = 0; i < chain.size(); ++i) {
         int rc = PathRequest(kMkDirGroup, kPathOffset, chain[i]);
-        if (rc == VDL_OK) break;
+        if (rc == VDL_OK) {
+            madeParent = i > 0;
+            break;
+        }
         if (rc == VDL_ERR_NOT_FOUND) {
             missing.insert(missing.begin(), &chain[i]);
         } else if (i == 0 && rc != VDL_ERR_DIR_EXISTS) {
@@ -155,7 +159,11 @@ int VdlAccessImpl::MkDir(std::string_view path) {
         int rc = PathRequest(kMkDirGroup, kPathOffset, *dir);
         if (rc != VDL_OK && rc != VDL_ERR_DIR_EXISTS) return rc;
     }
-    return missing.empty() ? pathError : static_cast<int>(VDL_OK);
+    if (pathError == VDL_OK || (missing.empty() && !madeParent)) return pathError;
+    // The full path failed otherwise while parents were missing; now that they
+    // exist it is tried once more, and that attempt decides.
+    int rc = PathRequest(kMkDirGroup, kPathOffset, chain.front());
+    return rc == VDL_ERR_DIR_EXISTS ? static_cast<int>(VDL_OK) : rc;
 }
 
 int VdlAccessImpl::RmDir(std::string_view path) { return PathRequest(kRmDirGroup, kPathOffset, path); }

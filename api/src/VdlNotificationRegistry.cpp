@@ -1,7 +1,5 @@
 // The process-wide device-notification registry: maps every subscription to
 // the listener that asked for it and routes incoming samples.
-#include <climits>
-
 #include "ZtEventLoggerVdlApi/VdlR3AdapterImpl.h"
 
 namespace ZtEventLoggerVdlApi {
@@ -25,31 +23,24 @@ uint32_t VdlR3AdapterImpl::VdlSyncAddDeviceNotificationReq(unsigned short port, 
     if (listener == nullptr) return VDL_ERR_INVALID_PARAMETER;
     MrxAddr addr(TargetNetId(), port);
 
-    // The 200 ms limit applies to the probe and the subscription only; a saved
-    // time-out of 0 cannot be set again and stays replaced.
-    const uint32_t saved = VdlSyncGetTimeout();
-    VdlSyncSetTimeout(kProbeTimeoutMs);
-    auto restore = [&] {
-        if (saved != 0) VdlSyncSetTimeout(saved > INT_MAX ? INT_MAX : static_cast<int>(saved));
-    };
+    // The 200 ms limit applies to the probe and the subscription only; the
+    // callers' time-out is in force again when the last add in flight is done.
+    BeginShortTimeout(kProbeTimeoutMs);
+    struct Restore {
+        VdlR3AdapterImpl* adapter;
+        ~Restore() { adapter->EndShortTimeout(); }
+    } restore{this};
 
     unsigned short vdlState = 0, deviceState = 0;
     uint32_t rc = m_sync.VdlSyncReadStateReq(addr, &vdlState, &deviceState);
-    if (rc != 0) {
-        restore();
-        return rc;
-    }
+    if (rc != 0) return rc;
 
     uint32_t handle;
     {
         std::unique_lock<std::shared_mutex> lk(g_mutex_notification_listener);
         handle = g_next_notification_listner_handle++;
         for (const auto& [h, e] : g_notification_listner) {
-            if (e.port == port && e.listener == listener && e.userValue == userValue) {
-                lk.unlock();
-                restore();
-                return VDL_ERR_ALREADY_EXISTS;
-            }
+            if (e.port == port && e.listener == listener && e.userValue == userValue) return VDL_ERR_ALREADY_EXISTS;
         }
         // A reservation: a sample that arrives before the router handle is
         // stored still reaches the listener.
@@ -61,11 +52,19 @@ uint32_t VdlR3AdapterImpl::VdlSyncAddDeviceNotificationReq(unsigned short port, 
     rc = m_sync.VdlSyncAddDeviceNotificationReq(addr, indexGroup, indexOffset, &attributes, &VdlNotificationFunc,
                                                 handle, &routerHandle);
     std::unique_lock<std::shared_mutex> lk(g_mutex_notification_listener);
-    if (rc != 0)
-        g_notification_listner.erase(handle);
-    else
-        g_notification_listner[handle].routerHandle = routerHandle;
-    restore();
+    auto it = g_notification_listner.find(handle);
+    if (rc != 0) {
+        if (it != g_notification_listner.end()) g_notification_listner.erase(it);
+        return rc;
+    }
+    if (it == g_notification_listner.end()) {
+        // Removed while the router was asked: the removal found nothing to end
+        // at the router, so the subscription is ended here, under the lock
+        // like every removal.
+        m_sync.VdlSyncDelDeviceNotificationReq(addr, routerHandle);
+        return VDL_ERR_NOT_FOUND;
+    }
+    it->second.routerHandle = routerHandle;
     return rc;
 }
 
@@ -75,10 +74,15 @@ uint32_t VdlR3AdapterImpl::VdlSyncDelDeviceNotificationReq(unsigned short port, 
     for (auto it = g_notification_listner.begin(); it != g_notification_listner.end(); ++it) {
         const NotificationEntry& e = it->second;
         if (e.port != port || e.listener != listener || e.userValue != userValue) continue;
-        MrxAddr addr(TargetNetId(), port);
-        // Under the lock, so that no sample reaches a listener whose entry is
-        // being removed.
-        uint32_t rc = m_sync.VdlSyncDelDeviceNotificationReq(addr, e.routerHandle);
+        // A reservation has no router subscription yet: its add ends the one it
+        // gets once it finds the entry gone.
+        uint32_t rc = VDL_OK;
+        if (e.routerHandle != 0) {
+            MrxAddr addr(TargetNetId(), port);
+            // Under the lock, so that no sample reaches a listener whose entry
+            // is being removed.
+            rc = m_sync.VdlSyncDelDeviceNotificationReq(addr, e.routerHandle);
+        }
         g_notification_listner.erase(it);
         return rc;
     }

@@ -175,11 +175,29 @@ uint32_t VdlR3AdapterImpl::VdlSyncReadWriteReq(unsigned short port, unsigned int
 
 uint32_t VdlR3AdapterImpl::VdlSyncSetTimeout(int milliseconds) {
     if (milliseconds <= 0) return VDL_ERR_BAD_TIMEOUT;
-    m_sync.m_timeout.store(milliseconds);
+    std::lock_guard<std::mutex> lk(m_timeoutMutex);
+    if (m_shortTimeoutUsers > 0)
+        m_callerTimeout = milliseconds;
+    else
+        m_sync.m_timeout.store(milliseconds);
     return VDL_OK;
 }
 
-uint32_t VdlR3AdapterImpl::VdlSyncGetTimeout() { return static_cast<uint32_t>(m_sync.m_timeout.load()); }
+uint32_t VdlR3AdapterImpl::VdlSyncGetTimeout() {
+    std::lock_guard<std::mutex> lk(m_timeoutMutex);
+    return static_cast<uint32_t>(m_shortTimeoutUsers > 0 ? m_callerTimeout : m_sync.m_timeout.load());
+}
+
+void VdlR3AdapterImpl::BeginShortTimeout(int milliseconds) {
+    std::lock_guard<std::mutex> lk(m_timeoutMutex);
+    if (m_shortTimeoutUsers++ == 0) m_callerTimeout = m_sync.m_timeout.load();
+    m_sync.m_timeout.store(milliseconds);
+}
+
+void VdlR3AdapterImpl::EndShortTimeout() {
+    std::lock_guard<std::mutex> lk(m_timeoutMutex);
+    if (--m_shortTimeoutUsers == 0) m_sync.m_timeout.store(m_callerTimeout);
+}
 
 uint32_t VdlR3AdapterImpl::AddListener(IConnectionStateListener* listener) {
     if (listener == nullptr) return VDL_ERR_INVALID_PARAMETER;
@@ -254,6 +272,7 @@ std::pair<std::vector<VdlRoute>, uint32_t> VdlR3AdapterImpl::ListVdlRoutes() con
     std::vector<VdlRoute> routes;
     MrxAddr addr(m_sync.m_port.MrxGetNetId(), kSystemServicePort);
     std::vector<uint8_t> buffer(detail::kRouteRecordBuffer);
+    uint32_t result = VDL_OK;
     for (unsigned int index = 0; index < kMaxRoutes; ++index) {
         // Cleared for every row so that a short row never shows bytes of the one before.
         std::fill(buffer.begin(), buffer.end(), 0);
@@ -261,10 +280,14 @@ std::pair<std::vector<VdlRoute>, uint32_t> VdlR3AdapterImpl::ListVdlRoutes() con
                                   buffer.data()) != 0)
             break;  // the first failing row number ends the table
         auto route = detail::DecodeRouteRecord(buffer.data(), buffer.size());
-        if (!route) return {std::move(routes), VDL_ERR_INVALID_DATA};
+        if (!route) {
+            // Refused, and reported; the rows after it are still routes.
+            result = VDL_ERR_INVALID_DATA;
+            continue;
+        }
         routes.push_back(std::move(*route));
     }
-    return {std::move(routes), VDL_OK};
+    return {std::move(routes), result};
 }
 
 }  // namespace ZtEventLoggerVdlApi

@@ -21,6 +21,76 @@ ZtEventEntity Head(const void* bytes) noexcept {
     return h;
 }
 
+constexpr uint32_t kSourceInfoId = 1;
+constexpr uint32_t kSourceInfoGuid = 2;
+constexpr uint32_t kSourceInfoName = 4;
+constexpr uint16_t kArgString = 14;
+constexpr uint16_t kArgBstr = 21;
+constexpr uint32_t kUndefined = 0xFFFFFFFFu;
+
+// Value bytes of a fixed-size argument type; 0 for the texts, kUndefined for
+// the codes no value has (15..20, above 21).
+uint32_t FixedValueSize(uint16_t type) noexcept {
+    static constexpr uint32_t kSizes[] = {0, 1, 1, 2, 4, 8, 1, 2, 4, 8, 4, 8, 1, 2, 0};
+    if (type < sizeof(kSizes) / sizeof(kSizes[0])) return kSizes[type];
+    return type == kArgBstr ? 0 : kUndefined;
+}
+
+bool IsText(uint16_t type) noexcept { return type == kArgString || type == kArgBstr; }
+
+// Walks the type block over the data block of a record whose blocks lie
+// inside its bytes, up to argument `stop` (or all of them). Fills *span with
+// the value of argument `stop`; *end receives the data offset after the last
+// value walked. False for an undefined type code or a value that does not fit.
+bool WalkArguments(const uint8_t* record, const ZtEventArguments& a, uint32_t stop, ZtArgumentSpan* span,
+                   uint64_t* end) noexcept {
+    const uint8_t* types = record + a.typesOffset;
+    const uint8_t* data = record + a.dataOffset;
+    auto typeAt = [types](uint32_t i) {
+        uint16_t t;
+        std::memcpy(&t, types + 2 * static_cast<size_t>(i), 2);
+        return t;
+    };
+    // Bytes the fixed-size values still need: a text must leave room for them.
+    uint64_t fixedLeft = 0;
+    for (uint32_t i = 0; i < a.argumentCount; ++i) {
+        const uint32_t size = FixedValueSize(typeAt(i));
+        if (size == kUndefined) return false;
+        fixedLeft += size;
+    }
+    uint64_t pos = 0;
+    const uint32_t last = stop < a.argumentCount ? stop : a.argumentCount - 1;
+    for (uint32_t i = 0; a.argumentCount != 0 && i <= last; ++i) {
+        const uint16_t type = typeAt(i);
+        uint64_t size = FixedValueSize(type);
+        if (IsText(type)) {
+            const void* nul = pos < a.dataSize ? std::memchr(data + pos, 0, a.dataSize - pos) : nullptr;
+            if (nul != nullptr) {
+                const uint64_t taken = static_cast<const uint8_t*>(nul) - (data + pos) + 1;
+                if (pos + taken + fixedLeft <= a.dataSize) size = taken;
+            }
+        } else {
+            if (size > a.dataSize - pos) return false;
+            fixedLeft -= size;
+        }
+        if (i == stop && span != nullptr)
+            *span = {type, a.dataOffset + pos, static_cast<uint32_t>(size)};
+        pos += size;
+    }
+    if (end != nullptr) *end = pos;
+    return true;
+}
+
+// An item of a known source-info type must hold what its readers take.
+bool SourceItemFits(const uint8_t* record, const ZtSourceInfoDescriptor& d) noexcept {
+    switch (d.type) {
+        case kSourceInfoId: return d.size == 4;
+        case kSourceInfoGuid: return d.size == 16;
+        case kSourceInfoName: return d.size >= 1 && record[static_cast<size_t>(d.offset) + d.size - 1] == 0;
+        default: return true;
+    }
+}
+
 }  // namespace
 
 uint64_t RecordLength(const ZtEventEntity* record) noexcept {
@@ -37,6 +107,8 @@ const char* RecordCheckText(RecordCheck check) noexcept {
         case RecordCheck::JsonOutside: return "JSON attribute outside the record";
         case RecordCheck::TypesOutside: return "argument types outside the record";
         case RecordCheck::DataOutside: return "argument data outside the record";
+        case RecordCheck::SourceInfoMismatch: return "source information item does not fit its type";
+        case RecordCheck::ArgumentsMismatch: return "argument values do not fit their types";
     }
     return "unknown";
 }
@@ -55,6 +127,7 @@ RecordCheck CheckRecord(const void* bytes, size_t available, size_t* length) noe
             ZtSourceInfoDescriptor d;
             std::memcpy(&d, p + i * sizeof(d), sizeof(d));
             if (!Inside(d.offset, d.size, len)) return RecordCheck::SourceInfoOutside;
+            if (!SourceItemFits(static_cast<const uint8_t*>(bytes), d)) return RecordCheck::SourceInfoMismatch;
         }
     }
     if (h.jsonAttributeSize != 0 && !Inside(h.jsonAttributeOffset, h.jsonAttributeSize, len))
@@ -64,8 +137,20 @@ RecordCheck CheckRecord(const void* bytes, size_t available, size_t* length) noe
         (a.typesSize != 0 && !Inside(a.typesOffset, a.typesSize, len)))
         return RecordCheck::TypesOutside;
     if (a.dataSize != 0 && !Inside(a.dataOffset, a.dataSize, len)) return RecordCheck::DataOutside;
+    // A data block the values do not use up means the two blocks disagree.
+    uint64_t used = 0;
+    if (!WalkArguments(static_cast<const uint8_t*>(bytes), a, kUndefined, nullptr, &used) || used != a.dataSize)
+        return RecordCheck::ArgumentsMismatch;
     if (length != nullptr) *length = static_cast<size_t>(len);
     return RecordCheck::Ok;
+}
+
+std::optional<ZtArgumentSpan> ArgumentAt(const ZtEventEntity* record, uint32_t index) noexcept {
+    const ZtEventArguments a = record->arguments;
+    if (index >= a.argumentCount) return std::nullopt;
+    ZtArgumentSpan span{};
+    if (!WalkArguments(reinterpret_cast<const uint8_t*>(record), a, index, &span, nullptr)) return std::nullopt;
+    return span;
 }
 
 bool ZtEventKeyLess::operator()(const ZtEventKey& a, const ZtEventKey& b) const noexcept {

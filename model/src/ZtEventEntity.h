@@ -6,7 +6,8 @@
 // each record as a block and reads every property straight out of it.
 //
 // Records come from the wire: before a record is used, CheckRecord proves
-// that its head and every block it names lie inside the bytes received. The
+// that its head and every block it names lie inside the bytes received, and
+// that its source-info items and argument values fit their types. The
 // readers below may only be used on checked records.
 #ifndef ZT_EVENT_ENTITY_H
 #define ZT_EVENT_ENTITY_H
@@ -96,14 +97,36 @@ enum class RecordCheck {
     JsonOutside,         // JSON attribute outside the record
     TypesOutside,        // type block outside the record, or not 2 bytes per argument
     DataOutside,         // data block outside the record
+    SourceInfoMismatch,  // an id item not 4 bytes, a GUID item not 16, a name not ending in NUL
+    ArgumentsMismatch,   // an undefined type code, or the values do not fill the data block exactly
 };
 
 const char* RecordCheckText(RecordCheck check) noexcept;
 
-// Checks that a record starting at bytes lies within the available bytes and
-// that every block its head names lies within the record. On Ok, *length (when
-// not null) receives the record's length.
+// Checks that a record starting at bytes lies within the available bytes, that
+// every block its head names lies within the record, and that the items and
+// arguments fit their types, so that no reader of a checked record can run
+// past it. Source-info items of other types are only bounds-checked. The
+// arguments are walked as ArgumentAt does, and their values must use up the
+// data block exactly. On Ok, *length (when not null) receives the record's
+// length.
 RecordCheck CheckRecord(const void* bytes, size_t available, size_t* length) noexcept;
+
+// Where the value of one argument lies: its type code, and its offset (from
+// the start of the record) and size.
+struct ZtArgumentSpan {
+    uint16_t type;
+    uint64_t offset;
+    uint32_t size;
+};
+
+// The value of argument `index` of a checked record; nullopt for an index not
+// below the count. Values lie back to back in the data block, fixed-size types
+// by their size. An empty text takes no bytes at all, so a text value is taken
+// as the bytes up to and including the next NUL when that NUL lies inside the
+// data block and the fixed-size values after it still fit behind it;
+// otherwise the text is empty (size 0).
+std::optional<ZtArgumentSpan> ArgumentAt(const ZtEventEntity* record, uint32_t index) noexcept;
 
 // The key of a record (its first 24 bytes).
 inline const ZtEventKey& KeyOf(const ZtEventEntity* record) noexcept {

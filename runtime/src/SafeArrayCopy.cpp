@@ -82,10 +82,12 @@ HRESULT SafeArrayCopyData(SAFEARRAY* psaSource, SAFEARRAY* psaTarget) noexcept {
     if (psaSource == psaTarget) return S_OK;  // freeing the target's texts would free the source's
     std::size_t count, bytes;
     if (!ElementCount(psaSource, count) || !DataBytes(psaSource, bytes)) return E_INVALIDARG;
+    // The target's old elements are released by the source's element rule:
+    // arrays of different element kinds are refused before anything changes.
+    const ElementKind kind = KindOf(psaSource);
+    if (kind != KindOf(psaTarget) || !KindFitsSize(kind, psaSource->cbElements)) return E_INVALIDARG;
     psaTarget->fFeatures = static_cast<USHORT>((psaSource->fFeatures & ~kStorageFeatures) |
                                                (psaTarget->fFeatures & FADF_CREATEVECTOR));
-    const ElementKind kind = KindOf(psaSource);
-    if (!KindFitsSize(kind, psaSource->cbElements)) return E_INVALIDARG;
     HRESULT hr = CopyElements(kind, static_cast<const unsigned char*>(psaSource->pvData),
                               static_cast<unsigned char*>(psaTarget->pvData), count, bytes);
     if (Failed(hr)) return hr;

@@ -47,36 +47,55 @@ HRESULT VariantClear(VARIANTARG* pvarg) noexcept {
     return S_OK;
 }
 
-HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) noexcept {
-    if (!pvargDest || !pvargSrc) return E_INVALIDARG;
-    if (!VtIsValid(pvargSrc->vt)) return DISP_E_BADVARTYPE;
-    if (pvargDest == pvargSrc) return S_OK;
-    HRESULT hr = VariantClear(pvargDest);
-    if (Failed(hr)) return hr;
-    const VARTYPE vt = pvargSrc->vt;
+namespace {
+
+// A deep copy of src into the uninitialised copy. On failure copy holds what
+// was made (VT_EMPTY, or a BSTR VARIANT with a null text) and nothing else.
+HRESULT DeepCopy(VARIANT* copy, const VARIANTARG* src) noexcept {
+    const VARTYPE vt = src->vt;
+    VariantInit(copy);
     if (vt == VT_RECORD) return E_NOTIMPL;
-    std::memcpy(static_cast<void*>(pvargDest), pvargSrc, sizeof(VARIANT));
+    std::memcpy(static_cast<void*>(copy), src, sizeof(VARIANT));
     if (vt & VT_BYREF) return S_OK;
     if (vt & VT_ARRAY) {
-        pvargDest->parray = nullptr;
-        hr = SafeArrayCopy(pvargSrc->parray, &pvargDest->parray);
-        if (Failed(hr)) VariantInit(pvargDest);
+        copy->parray = nullptr;
+        HRESULT hr = SafeArrayCopy(src->parray, &copy->parray);
+        if (Failed(hr)) VariantInit(copy);
         return hr;
     }
     switch (vt) {
     case VT_BSTR:
         // Measured up to the first 0: hosts may put a plain C string here.
-        pvargDest->bstrVal = SysAllocString(pvargSrc->bstrVal);
-        if (pvargSrc->bstrVal && !pvargDest->bstrVal) return E_OUTOFMEMORY;
+        copy->bstrVal = SysAllocString(src->bstrVal);
+        if (src->bstrVal && !copy->bstrVal) return E_OUTOFMEMORY;
         break;
     case VT_DISPATCH:
     case VT_UNKNOWN:
-        if (pvargDest->punkVal) pvargDest->punkVal->AddRef();
+        if (copy->punkVal) copy->punkVal->AddRef();
         break;
     default:
         break;
     }
     return S_OK;
+}
+
+}  // namespace
+
+HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) noexcept {
+    if (!pvargDest || !pvargSrc) return E_INVALIDARG;
+    if (!VtIsValid(pvargSrc->vt)) return DISP_E_BADVARTYPE;
+    if (pvargDest == pvargSrc) return S_OK;
+    // The source may live inside the destination (an element of its array, a
+    // text it owns): copy first, clear after.
+    VARIANT copy;
+    const HRESULT hr = DeepCopy(&copy, pvargSrc);
+    const HRESULT cleared = VariantClear(pvargDest);
+    if (Failed(cleared)) {
+        VariantClear(&copy);
+        return cleared;
+    }
+    std::memcpy(static_cast<void*>(pvargDest), &copy, sizeof(VARIANT));
+    return hr;
 }
 
 namespace {

@@ -125,23 +125,28 @@ void JobQueueEx<T>::Clear() {
 
 template <class T>
 bool JobQueueEx<T>::Suspend(unsigned int milliseconds, bool resumeOnTimeout) {
-    int previousWrite;
+    uint64_t mine;
     {
         std::lock_guard<Mutex> lk(m_lock);
         if (m_suspended) return true;
         m_suspended = true;
         if (m_thread == nullptr) return true;
-        previousWrite = m_writeSlot;
-        m_writeSlot = 1 - m_writeSlot;
+        mine = ++m_suspension;
+        m_writeSlot = 1 - m_readSlot;
     }
     if (OsUserWaitForSingleObject(m_idle, milliseconds) == OS_WAIT_OBJECT_0) return true;
     if (!resumeOnTimeout) return false;
     std::lock_guard<Mutex> lk(m_lock);
-    if (!m_suspended) return false;  // resumed meanwhile
+    // Resumed meanwhile, perhaps suspended again by another caller: that
+    // suspension is not ours to end.
+    if (!m_suspended || m_suspension != mine) return false;
     m_suspended = false;
+    // The frames held back go behind those the worker has not reached yet,
+    // and both sides use the list the worker reads.
     std::list<T*>& held = Slot(m_writeSlot);
-    m_writeSlot = previousWrite;
-    Slot(m_writeSlot).splice(Slot(m_writeSlot).end(), held);
+    m_writeSlot = m_readSlot;
+    Slot(m_readSlot).splice(Slot(m_readSlot).end(), held);
+    if (!Slot(m_readSlot).empty()) m_pending = true;
     if (m_pending) SignalWork(true);
     return false;
 }

@@ -125,6 +125,7 @@ private:
     static constexpr size_t kMaxSpareNodes = 65536;
     const unsigned int m_capacity;
     bool m_suspended = false;
+    uint64_t m_suspension = 0;  // counts suspensions, so a timed-out Suspend ends only its own
     bool m_pending = false;
     bool m_workSet = false;  // mirrors of the two manual-reset events, under the lock
     bool m_idleSet = true;

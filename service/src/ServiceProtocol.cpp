@@ -77,13 +77,17 @@ bool RequestRetry::ShouldRetry(uint32_t error, std::vector<unsigned char>& reply
     }
     if (error == ZtEventLoggerVdlApi::VDL_ERR_INVALID_SIZE && reply.size() >= 4) {
         if (m_sizeRetry == SizeRetry::Counted && m_counter > kMaxCountedSizeRetries) return false;
+        if (m_sizeRetry == SizeRetry::Uncounted && m_uncountedGrowths >= kMaxUncountedSizeRetries) return false;
         uint32_t needed;
         std::memcpy(&needed, reply.data(), 4);
         // A hint that does not grow the buffer, or asks for more than any reply
         // can carry, would only loop or exhaust memory.
         if (needed <= reply.size() || needed > kMaxReplySize) return false;
         reply.assign(needed, 0);
-        if (m_sizeRetry == SizeRetry::Counted) ++m_counter;
+        if (m_sizeRetry == SizeRetry::Counted)
+            ++m_counter;
+        else
+            ++m_uncountedGrowths;
         return true;
     }
     return false;

@@ -107,7 +107,10 @@ HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHand
 // retried after 100 ms while the attempt counter is at most 19; error 1797
 // (reply buffer too small) makes the buffer exactly the size the service
 // asks for in the reply's first 4 bytes, counted (allowed while the counter is
-// at most 2) or not counted and unlimited. The counter is shared by both.
+// at most 2) or not counted. The counter is shared by both. Uncounted
+// growth is still bounded: at most kMaxUncountedSizeRetries times, and never
+// beyond kMaxReplySize, so a service that keeps asking for a little more
+// cannot hold the caller for ever.
 class RequestRetry {
 public:
     enum class SizeRetry { Counted, Uncounted };
@@ -129,12 +132,14 @@ public:
     static constexpr uint32_t kMaxReplySize = 64u * 1024u * 1024u;
     static constexpr int kMaxBusyRetries = 19;
     static constexpr int kMaxCountedSizeRetries = 2;
+    static constexpr int kMaxUncountedSizeRetries = 16;
     static constexpr uint32_t kBusySleepMs = 100;
 
 private:
     ZtEventLoggerVdlApi::VdlR3AdapterCore& m_adapter;
     const SizeRetry m_sizeRetry;
     int m_counter = 0;
+    int m_uncountedGrowths = 0;
 };
 
 }  // namespace ZtEventLoggerVdlProxy

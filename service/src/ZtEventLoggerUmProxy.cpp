@@ -23,11 +23,12 @@ ZtEventLoggerUmProxy::ZtEventLoggerUmProxy(std::shared_ptr<VdlR3AdapterCore> ada
 
 ZtEventLoggerUmProxy::~ZtEventLoggerUmProxy() {
     StopMonitor();
+    if (m_adapter) m_adapter->RemoveListener(AsListener());
+    // The queue first: its worker may still be dispatching to the handler, and
+    // it signals the activity event, which is closed only after that.
+    m_queue.reset();
     OsUserCloseHandle(m_stop);
     OsUserCloseHandle(m_activity);
-    if (m_adapter) m_adapter->RemoveListener(AsListener());
-    // The queue first: its worker may still be dispatching to the handler.
-    m_queue.reset();
     m_adapter.reset();
     m_handler = nullptr;
 }
@@ -36,7 +37,12 @@ ZtAtlCom::ULONG ZtEventLoggerUmProxy::ZtAddRef() { return m_refs.Increment(); }
 
 ZtAtlCom::ULONG ZtEventLoggerUmProxy::ZtRelease() {
     ZtAtlCom::ULONG n = m_refs.Decrement();
-    if (n == 0) delete this;
+    if (n == 0) {
+        if (m_dispatcher.load() == std::this_thread::get_id())
+            m_destroyAfterBatch = true;
+        else
+            delete this;
+    }
     return n;
 }
 
@@ -100,17 +106,30 @@ HRESULT ZtEventLoggerUmProxy::OnDisconected() {
     return ZtAtlCom::S_OK;
 }
 
+void ZtEventLoggerUmProxy::NoteLost(uint64_t frames) noexcept {
+    m_lostFrames.fetch_add(frames);
+    m_resyncRequested.store(true);
+}
+
+void ZtEventLoggerUmProxy::NoteMalformed() noexcept {
+    m_malformedFrames.fetch_add(1);
+    NoteLost(1);
+}
+
 uint32_t ZtEventLoggerUmProxy::OnVdlNotification(unsigned short, long, unsigned long size, void* data, long) {
     if (size == 0 || data == nullptr) return VDL_ERR_INVALID_DATA;
     // Checked at the boundary: a frame or record that does not fit the bytes
     // received is never queued, so the worker reads only what arrived.
     if (CheckNotificationFrame(data, size) != FrameCheck::Ok) {
-        m_malformedFrames.fetch_add(1);
+        NoteMalformed();
         return VDL_ERR_INVALID_DATA;
     }
     if (!m_queue) return 0;
     void* copy = m_queue->AllocateFrame(size);
-    if (copy == nullptr) return VDL_ERR_NO_MEMORY;
+    if (copy == nullptr) {
+        NoteLost(1);
+        return VDL_ERR_NO_MEMORY;
+    }
     std::memcpy(copy, data, size);
     auto* frame = static_cast<const ZtEventStreamHeader*>(copy);
     if (!m_adapter->IsConnected()) {
@@ -129,18 +148,21 @@ uint32_t ZtEventLoggerUmProxy::OnVdlNotification(unsigned short, long, unsigned 
         m_queue->ReleaseFrame(frame);
         ++lost;
     }
-    m_lostFrames.fetch_add(lost);
-    m_resyncRequested.store(true);
+    NoteLost(lost);
     return 0;
 }
 
 void ZtEventLoggerUmProxy::OnNotification(const std::list<const ZtEventStreamHeader*>& frames) {
+    m_dispatcher.store(std::this_thread::get_id());
     for (const ZtEventStreamHeader* frame : frames) OnNotification(frame);
+    m_dispatcher.store(std::thread::id());
+    if (m_destroyAfterBatch) delete this;
 }
 
 HRESULT ZtEventLoggerUmProxy::OnNotification(const ZtEventStreamHeader* frame) {
     bool activity = false;
     HRESULT hr = DispatchNotificationFrame(frame, m_handler.GetInterfacePtr(), &activity);
+    if (hr == ZT_E_FRAME_VERSION || hr == ZT_E_BAD_RECORD) NoteMalformed();
     if (activity) OsUserSetEvent(m_activity);
     return hr;
 }
@@ -161,44 +183,5 @@ uint32_t ZtEventLoggerUmProxy::Consume(void* p) {
         }
     }
 }
-
-// The requests and text lookups join the service link with the request layer.
-HRESULT ZtEventLoggerUmProxy::ReadActiveEvents(std::vector<ZtEventEntity*>&) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::GetLoggedEvents(std::vector<ZtEventEntity*>&, uint32_t) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::GetLoggedEvents2(std::vector<ZtEventEntity*>&, IZtStreamSerializable*) {
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::ClearLoggedEvents() { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::ConfirmAlarms(int64_t, IZtStreamSerializable*) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::ClearAlarms(int64_t, bool, IZtStreamSerializable*) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::ClearAllAlarms(bool) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::ConfirmAllAlarms() { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::ConfirmEvent(const ZtEventKey&) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::SendMessage(SerializedStream*) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::ExportLoggedEvents(const char*, IZtStreamSerializable*) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::GetMessageString(const ZtEventKey&, const ZtEventLoggerCommon::ZtEventArguments&, void*,
-                                               int64_t, char** text) {
-    if (text != nullptr) *text = nullptr;
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::GetEventClassName(const GUID&, int64_t, char** text) {
-    if (text != nullptr) *text = nullptr;
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::GetCauseRemedy(const GUID&, const unsigned int&, int64_t, std::vector<CauseRemedy>&) {
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::GetEventClassDetails(const GUID&, int64_t, std::vector<Detail>&) {
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::GetEventDetails(const GUID&, const unsigned int&, int64_t, std::vector<Detail>&) {
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::VdlSyncReadWrite(unsigned long, unsigned long, unsigned long, const void*) {
-    return ZtAtlCom::E_NOTIMPL;
-}
-HRESULT ZtEventLoggerUmProxy::ClearResourceCache() { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::LoadResourceFile(const std::string&) { return ZtAtlCom::E_NOTIMPL; }
-HRESULT ZtEventLoggerUmProxy::UnloadResourceFile(const std::string&) { return ZtAtlCom::E_NOTIMPL; }
 
 }  // namespace ZtEventLoggerVdlProxy

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <list>
 #include <memory>
+#include <thread>
 
 #include "JobQueueEx.h"
 #include "ServiceProtocol.h"
@@ -92,12 +93,16 @@ public:
     // The activity monitor's thread routine.
     static uint32_t Consume(void* proxy);
 
-    // Losses the link can see. A full queue is cleared: the frames it held
-    // are counted here and the active-alarm list is marked for
-    // resynchronisation from the service (read of all active events).
+    // Every notification frame the link lost: those dropped when a full queue
+    // is cleared, samples whose copy could not be allocated, and frames refused
+    // as malformed (counted also in MalformedFrames). Each loss marks the
+    // active-alarm list for resynchronisation from the service (read of all
+    // active events). Samples dropped while the adapter is not connected are
+    // no loss: the list is rebuilt when the link comes up.
     uint64_t LostFrames() const noexcept { return m_lostFrames.load(); }
-    // Samples refused at arrival because their frame or record did not fit the
-    // bytes received.
+    // Frames refused as malformed: at arrival because the frame or its record
+    // did not fit the bytes received or its types, at dispatch because of a
+    // version other than 1.
     uint64_t MalformedFrames() const noexcept { return m_malformedFrames.load(); }
     bool ResyncRequested() const noexcept { return m_resyncRequested.load(); }
     // Returns whether a resynchronisation was requested, and clears the mark.
@@ -111,6 +116,8 @@ public:
 private:
     ~ZtEventLoggerUmProxy();
     void StopMonitor();
+    void NoteLost(uint64_t frames) noexcept;
+    void NoteMalformed() noexcept;
     IConnectionStateListener* AsListener() { return this; }
     IVdlNotificationListener* AsNotificationListener() { return this; }
 
@@ -124,6 +131,12 @@ private:
     OS_HANDLE m_activity = nullptr;  // automatic reset
     OS_HANDLE m_stop = nullptr;      // automatic reset
     RequestHandleCounter m_requestHandles;
+
+    // The worker thread while it dispatches a batch: a last release made there
+    // (by the handler, or a host sink behind it) defers the destruction until
+    // the batch is done, so that the loop never runs on a freed proxy.
+    std::atomic<std::thread::id> m_dispatcher{};
+    bool m_destroyAfterBatch = false;  // worker thread only
 
     std::atomic<uint64_t> m_lostFrames{0};
     std::atomic<uint64_t> m_malformedFrames{0};

@@ -4,6 +4,7 @@
 #define ZT_SERVICE_INTERFACES_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,26 @@ struct SerializedStream {
     unsigned char* data;
 };
 
+// Frees a stream of the serializer: the byte array, then the record.
+inline void FreeSerializedStream(SerializedStream* stream) noexcept {
+    if (stream == nullptr) return;
+    delete[] stream->data;
+    delete stream;
+}
+
+struct SerializedStreamDeleter {
+    void operator()(SerializedStream* stream) const noexcept { FreeSerializedStream(stream); }
+};
+using OwnedSerializedStream = std::unique_ptr<SerializedStream, SerializedStreamDeleter>;
+
+// Records returned by the requests are byte blocks allocated as arrays of
+// unsigned char, one per record; whoever owns them frees them with these.
+inline void FreeEventRecord(ZtEventEntity* record) noexcept { delete[] reinterpret_cast<unsigned char*>(record); }
+inline void FreeEventRecords(std::vector<ZtEventEntity*>& records) noexcept {
+    for (ZtEventEntity* r : records) FreeEventRecord(r);
+    records.clear();
+}
+
 // One cause/remedy entry of an event.
 struct CauseRemedy {
     std::string id;
@@ -53,7 +74,9 @@ struct Detail {
 
 struct IZtEventHandler;
 
-// Requests to the event logger service (the service proxy).
+// Requests to the event logger service (the service proxy). The reads append
+// records (FreeEventRecord) after a successful reply only; they never remove
+// entries that were there before.
 struct IZtEventLoggerUmProxy : IZtUnknown {
     virtual HRESULT ReadActiveEvents(std::vector<ZtEventEntity*>& events) = 0;
     virtual HRESULT GetLoggedEvents(std::vector<ZtEventEntity*>& events, uint32_t count) = 0;

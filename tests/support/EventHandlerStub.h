@@ -5,7 +5,9 @@
 #define ZT_TEST_EVENT_HANDLER_STUB_H
 
 #include <chrono>
+#include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -25,8 +27,9 @@ public:
         std::vector<uint8_t> record;  // a copy of the record given (empty for a cleared list)
     };
 
-    ZtAtlCom::ULONG ZtAddRef() override { return 1; }
-    ZtAtlCom::ULONG ZtRelease() override { return 1; }
+    // Counted, so that a test sees when its holder let go; never deleted.
+    ZtAtlCom::ULONG ZtAddRef() override { return ++refs_; }
+    ZtAtlCom::ULONG ZtRelease() override { return --refs_; }
     HRESULT ZtQueryInterface(const ZtAtlCom::IID&, void** p) override {
         if (p) *p = nullptr;
         return ZtAtlCom::ZT_E_NOINTERFACE;
@@ -66,6 +69,11 @@ public:
         std::lock_guard<std::mutex> lk(m_);
         return calls_;
     }
+    int Refs() const { return refs_.load(); }
+
+    // Runs on the calling thread after each call was recorded, without the
+    // stub's lock (set it before frames flow).
+    std::function<void(uint32_t eventId)> onCall;
 
 private:
     HRESULT Note(const char* what, ZtEventEntity* r) {
@@ -78,8 +86,11 @@ private:
             auto* p = reinterpret_cast<const uint8_t*>(r);
             bytes.assign(p, p + ZtEventLoggerCommon::RecordLength(r));
         }
-        calls_.push_back({what, r != nullptr ? r->eventId : 0, std::move(bytes)});
+        const uint32_t id = r != nullptr ? r->eventId : 0;
+        calls_.push_back({what, id, std::move(bytes)});
         cv_.notify_all();
+        lk.unlock();
+        if (onCall) onCall(id);
         return 0;
     }
 
@@ -88,6 +99,7 @@ private:
     bool open_ = true;
     int entered_ = 0;
     std::vector<Call> calls_;
+    std::atomic<int> refs_{0};
 };
 
 }  // namespace ZtTest

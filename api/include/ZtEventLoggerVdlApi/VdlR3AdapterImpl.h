@@ -68,7 +68,9 @@ public:
     virtual uint32_t VdlSyncReadWriteReq(unsigned short port, unsigned int indexGroup, unsigned int indexOffset,
                                          unsigned long readLength, void* readData, unsigned long writeLength,
                                          void* writeData, unsigned long& bytesRead);
-    // Request time-out in milliseconds; 1863 for 0 or less.
+    // Request time-out in milliseconds; 1863 for 0 or less. While subscriptions
+    // are being made (their probe and request use 200 ms) these read and set
+    // the callers' time-out, which is in force again when the last one is done.
     virtual uint32_t VdlSyncSetTimeout(int milliseconds);
     virtual uint32_t VdlSyncGetTimeout();
 
@@ -79,7 +81,9 @@ public:
     // Subscribes listener to (port, group, offset) of the current target; each
     // sample goes to listener->OnVdlNotification(..., userValue). 1807 when the
     // same (port, listener, userValue) is subscribed in any adapter of the
-    // process; the state probe's error when the target does not answer in 200 ms.
+    // process; the state probe's error when the target does not answer in 200 ms;
+    // 1804 when the subscription was removed while it was being made (it is then
+    // ended at the router again).
     uint32_t VdlSyncAddDeviceNotificationReq(unsigned short port, unsigned int indexGroup, unsigned int indexOffset,
                                              IVdlNotificationListener* listener, long userValue);
     // Ends that subscription; 1804 when there is none.
@@ -90,8 +94,8 @@ public:
     std::pair<MrxNetId, uint32_t> MrxNetIdFromString(std::string_view text) const;
     // Route name to MrxNetId, read from a fresh copy of the route table.
     std::pair<MrxNetId, uint32_t> MrxNetIdFromComputerName(std::string_view name) const;
-    // The local router's route table. 1798 with the rows read so far when a
-    // row is malformed.
+    // The local router's route table. A malformed row is left out and the
+    // listing goes on; the result is then 1798 with every well-formed row.
     std::pair<std::vector<VdlRoute>, uint32_t> ListVdlRoutes() const;
     // Whether the text has the shape of a dotted NetId (the empty text included).
     static bool IsNetId(std::string_view text);
@@ -109,6 +113,10 @@ public:
 private:
     ZT_VDLAPI_LOCAL void SetTargetNetId(const MrxNetId& id);
     ZT_VDLAPI_LOCAL void NotifyListeners(ConnectionState state) const;
+    // The short time-out of subscriptions in the making, counted, so that
+    // overlapping ones never leave it in force nor lose a time-out set meanwhile.
+    ZT_VDLAPI_LOCAL void BeginShortTimeout(int milliseconds);
+    ZT_VDLAPI_LOCAL void EndShortTimeout();
 
     mutable CVdlSync m_sync;
     // The target NetId, packed into an integer so requests can read it while
@@ -118,6 +126,9 @@ private:
     bool m_connected = false;
     mutable std::shared_mutex m_listenerLock;
     std::vector<IConnectionStateListener*> m_listeners;
+    std::mutex m_timeoutMutex;
+    int m_shortTimeoutUsers = 0;  // subscriptions in the making
+    int m_callerTimeout = 0;      // the callers' time-out while they are
 };
 
 }  // namespace ZtEventLoggerVdlApi

@@ -14,6 +14,7 @@
 #include "ZtAtlCom/AtlException.h"
 #include "ZtAtlCom/SafeArray.h"
 
+#include <cstdint>
 #include <utility>
 
 namespace ZtAtlCom {
@@ -106,14 +107,15 @@ public:
     // The element at index (dimension 1); throws as described above.
     T& GetAt(LONG index) const {
         if (!m_psa) ZtAtlThrow(E_FAIL);
-        LONG lower = 0, upper = 0;
+        LONG lower = 0;
         HRESULT hr = SafeArrayGetLBound(m_psa, 1, &lower);
         if (Failed(hr)) ZtAtlThrow(hr);
-        hr = SafeArrayGetUBound(m_psa, 1, &upper);
-        if (Failed(hr)) ZtAtlThrow(hr);
-        if (index < lower || index > upper) ZtAtlThrow(E_INVALIDARG);
+        // In 64 bits: the upper bound of an empty dimension starting at INT_MIN
+        // would wrap to INT_MAX.
+        const std::int64_t offset = std::int64_t{index} - lower;
+        if (offset < 0 || offset >= std::int64_t{GetCount()}) ZtAtlThrow(E_INVALIDARG);
         if (m_psa->cbElements != sizeof(T) || !m_psa->pvData) ZtAtlThrow(DISP_E_BADVARTYPE);
-        return static_cast<T*>(m_psa->pvData)[static_cast<std::size_t>(static_cast<std::int64_t>(index) - lower)];
+        return static_cast<T*>(m_psa->pvData)[static_cast<std::size_t>(offset)];
     }
 
     // Copies value into the element at index (dimension 1).

@@ -101,7 +101,9 @@ HRESULT InvokeEventSink(IDispatch* sink, const Args&... args) noexcept {
  * a slot beyond them is not called, one unadvised before its turn is
  * skipped. A failing sink does not stop the others. Returns the result of
  * the last Invoke (S_OK when no sink was called); E_INVALIDARG for a null
- * owner. Sinks hold the outgoing interface, which derives from IDispatch. */
+ * owner. Sinks hold the outgoing interface, which derives from IDispatch.
+ * The owner is kept alive for the whole firing, so a sink may release its
+ * last reference from inside its call; it goes when the firing ends. */
 template <DISPID N, class T, class... Args>
 HRESULT FireEvent(CComDynamicUnkArray& sinks, T* owner, const Args&... args) noexcept {
     if (!owner) return E_INVALIDARG;
@@ -110,6 +112,12 @@ HRESULT FireEvent(CComDynamicUnkArray& sinks, T* owner, const Args&... args) noe
         std::lock_guard<std::mutex> lock(owner->m_mutex);
         capacity = sinks.GetSize();
     }
+    if (capacity <= 0) return S_OK;
+    struct Hold {
+        T* owner;
+        ~Hold() { owner->Release(); }
+    } hold{owner};
+    owner->AddRef();
     HRESULT result = S_OK;
     for (int i = 0; i < capacity; ++i) {
         IUnknown* sink = nullptr;

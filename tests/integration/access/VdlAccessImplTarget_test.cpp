@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <mutex>
 
 #include "AccessFixture.h"
@@ -27,10 +28,13 @@ protected:
     };
     void Observe(uint32_t group) {
         system->SetGroupHandler(group, [this](ZtSim::Target&, const ZtSim::Request& r) {
-            ZtSim::Reply reply = sim->Files().Handle(r);
             std::string text(r.data.begin(), r.data.end());
+            std::string path = text.substr(0, text.find('\0'));
             std::lock_guard<std::mutex> lk(seenMutex);
-            seen.push_back({text.substr(0, text.find('\0')), r.readLength, r.data.size(), reply.error});
+            // A target too busy for the request (1793) as often as asked, then served.
+            ZtSim::Reply reply = refusals[path] > 0 ? ZtSim::Reply::Error(1793) : sim->Files().Handle(r);
+            if (refusals[path] > 0) --refusals[path];
+            seen.push_back({path, r.readLength, r.data.size(), reply.error});
             return reply;
         });
     }
@@ -56,6 +60,7 @@ protected:
 
     std::mutex seenMutex;
     std::vector<Seen> seen;
+    std::map<std::string, int> refusals;  // path: requests to refuse
 };
 
 TEST_F(TargetAccess, WriteFileSendsTextAndNulInChunks) {
@@ -132,6 +137,7 @@ TEST_F(TargetAccess, MkDirWalksUpAndBackDown) {
         const char* path;
         int result;
         std::vector<Step> steps;
+        int refusals = 0;  // of the full path
     } cases[] = {
         {"only a exists", {"a"}, "a/b/c", 0, {{"a/b/c", 1804}, {"a/b", 0}, {"a/b/c", 0}}},
         {"none exists",
@@ -142,10 +148,26 @@ TEST_F(TargetAccess, MkDirWalksUpAndBackDown) {
         {"all exist", {"p", "p/q"}, "p/q", 0, {{"p/q", 1827}, {"p", 1827}}},
         {"escape refused", {}, "../out", 1803, {{"../out", 1803}, {"..", 1803}}},
         {"absolute refused", {}, "/tmp/zt", 1803, {{"/tmp/zt", 1803}, {"/tmp", 1803}}},
+        // The full path fails otherwise while parents are missing: it is tried
+        // again once they are made, and that attempt decides.
+        {"full path busy, a parent missing",
+         {},
+         "r/s/t",
+         0,
+         {{"r/s/t", 1793}, {"r/s", 1804}, {"r", 0}, {"r/s", 0}, {"r/s/t", 0}},
+         1},
+        {"full path busy, its parent made on the way up", {"m"}, "m/n/o", 0, {{"m/n/o", 1793}, {"m/n", 0}, {"m/n/o", 0}},
+         1},
+        {"full path still busy", {}, "u/v", 1793, {{"u/v", 1793}, {"u", 0}, {"u/v", 1793}}, 2},
+        {"full path busy, nothing missing", {"k"}, "k/l", 1793, {{"k/l", 1793}, {"k", 1827}}, 1},
     };
     for (const auto& c : cases) {
         for (const char* d : c.existing) fs::create_directory(Sandbox() / d);
-        seen.clear();
+        {
+            std::lock_guard<std::mutex> lk(seenMutex);
+            seen.clear();
+            refusals[c.path] = c.refusals;
+        }
         EXPECT_EQ(access->MkDir(c.path), c.result) << c.what;
         auto s = Seen_();
         ASSERT_EQ(s.size(), c.steps.size()) << c.what;
@@ -154,8 +176,7 @@ TEST_F(TargetAccess, MkDirWalksUpAndBackDown) {
             EXPECT_EQ(s[i].error, c.steps[i].error) << c.what << " step " << i;
         }
     }
-    EXPECT_TRUE(fs::is_directory(Sandbox() / "a/b/c"));
-    EXPECT_TRUE(fs::is_directory(Sandbox() / "x/y/z"));
+    for (const char* made : {"a/b/c", "x/y/z", "r/s/t", "m/n/o"}) EXPECT_TRUE(fs::is_directory(Sandbox() / made)) << made;
 }
 
 TEST_F(TargetAccess, RemoveAndStatus) {

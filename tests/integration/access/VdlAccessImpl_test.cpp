@@ -240,6 +240,21 @@ TEST_F(SymbolAccess, SizeNotMatchingTheTypeIsRefusedNotOverrun) {
     }
 }
 
+// A structure size the target reports decides an allocation only within the
+// bound, for writing as for reading.
+TEST_F(SymbolAccess, HugeStructureSizesAreRefused) {
+    SymbolInfo info = access->GetSymbolInfo("MAIN.stData");
+    ASSERT_EQ(info.error, 0);
+    SymbolHandle handle(*access, "MAIN.stData");
+    ASSERT_EQ(handle.Error(), 0);
+    info.size = 0xFFFFFFF0u;  // as a lying information record gives it
+    EXPECT_EQ(access->WriteStruct(handle, info, "0x00"), 1797);
+    EXPECT_EQ(access->ReadStruct(handle, info).second, 1797);
+    info.size = 64u * 1024u * 1024u + 1;
+    EXPECT_EQ(access->WriteStruct(handle, info, "0x00"), 1797);
+    EXPECT_EQ(symbols->Value("MAIN.stData"), (Bytes{0x0A, 0xFF, 0x00}));
+}
+
 TEST_F(SymbolAccess, SixteenBitStrings) {
     // A lone surrogate cannot become UTF-8.
     ASSERT_TRUE(symbols->SetValue("MAIN.wsText", {'a', 0, 0x00, 0xD8, 'b', 0}));

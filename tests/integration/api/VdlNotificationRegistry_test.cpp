@@ -96,6 +96,73 @@ TEST_F(Registry_, TimeoutRestoredAfterFailedAndSuccessfulAdds) {
     EXPECT_EQ(a.VdlSyncGetTimeout(), 3000u);
 }
 
+// Holds the next subscription request of the test port at the simulator, so
+// that other calls meet an add while it asks the router.
+void DelayNextSubscription(ZtSim::Simulator& sim, uint32_t ms) {
+    ZtSim::FaultRule rule;
+    rule.kind = ZtSim::FaultKind::Delay;
+    rule.delayMs = ms;
+    rule.port = kTestPort;
+    rule.indexGroup = 777;
+    sim.Faults().Add(rule);
+}
+
+// True once an add of listener has made its reservation (it now waits for the router).
+bool Reserved(const IVdlNotificationListener* listener) {
+    return ZtTest::WaitFor([listener] {
+        std::shared_lock<std::shared_mutex> lk(Registry::g_mutex_notification_listener);
+        for (const auto& [h, e] : Registry::g_notification_listner)
+            if (e.listener == listener && e.routerHandle == 0) return true;
+        return false;
+    });
+}
+
+TEST_F(Registry_, ARemovalDuringTheAddLeavesNeitherEntryNorSubscription) {
+    DelayNextSubscription(*sim, 150);
+    uint32_t added = 0;
+    std::thread adder([&] { added = a.VdlSyncAddDeviceNotificationReq(kTestPort, 777, 0, &l1, 0); });
+    ASSERT_TRUE(Reserved(&l1));
+    EXPECT_EQ(a.VdlSyncDelDeviceNotificationReq(kTestPort, &l1, 0), 0u);
+    adder.join();
+    EXPECT_EQ(added, 1804u) << "the add reported a subscription that was removed";
+    {
+        std::shared_lock<std::shared_mutex> lk(Registry::g_mutex_notification_listener);
+        for (const auto& [h, e] : Registry::g_notification_listner) {
+            EXPECT_NE(e.listener, nullptr) << "an entry without a listener, handle " << h;
+            EXPECT_NE(e.listener, &l1) << "handle " << h;
+        }
+    }
+    EXPECT_EQ(sim->SubscriptionCount(), 0u);
+    const uint8_t payload[1] = {1};
+    EXPECT_EQ(sim->Local().Publish(kTestPort, 777, 0, payload), 0u);
+    EXPECT_EQ(a.VdlSyncDelDeviceNotificationReq(kTestPort, &l1, 0), 1804u);
+}
+
+TEST_F(Registry_, OverlappingAddsGiveTheCallersTimeoutBack) {
+    ASSERT_EQ(a.VdlSyncSetTimeout(3000), 0u);
+    DelayNextSubscription(*sim, 100);
+    uint32_t first = 1, second = 1;
+    std::thread one([&] { first = a.VdlSyncAddDeviceNotificationReq(kTestPort, 777, 0, &l1, 0); });
+    ASSERT_TRUE(Reserved(&l1));
+    EXPECT_EQ(a.VdlSyncGetTimeout(), 3000u) << "the 200 ms of the add show through";
+    std::thread two([&] { second = a.VdlSyncAddDeviceNotificationReq(kTestPort, 777, 0, &l2, 0); });
+    one.join();
+    two.join();
+    EXPECT_EQ(first, 0u);
+    // The second probe waits behind the held request; under load it may outlive its 200 ms.
+    EXPECT_TRUE(second == 0 || second == 1861u) << second;
+    EXPECT_EQ(a.VdlSyncGetTimeout(), 3000u) << "two adds left the 200 ms in force";
+
+    // A time-out another thread sets during an add is the one in force after it.
+    DelayNextSubscription(*sim, 100);
+    std::thread three([&] { first = a.VdlSyncAddDeviceNotificationReq(kTestPort, 777, 0, &l1, 1); });
+    ASSERT_TRUE(Reserved(&l1));
+    ASSERT_EQ(a.VdlSyncSetTimeout(4000), 0u);
+    three.join();
+    EXPECT_EQ(first, 0u);
+    EXPECT_EQ(a.VdlSyncGetTimeout(), 4000u);
+}
+
 TEST_F(Registry_, SamplesReachTheirListenerWithPortAndValue) {
     ASSERT_EQ(a.VdlSyncAddDeviceNotificationReq(kTestPort, 777, 0, &l1, 0), 0u);
     ASSERT_EQ(b.VdlSyncAddDeviceNotificationReq(kTestPort, 777, 1, &l2, 1), 0u);

@@ -112,18 +112,24 @@ TEST_F(Adapter, MalformedRouteRecordsAreRefusedNotRead) {
     std::vector<uint8_t> longL = good;  // first-text length beyond the buffer
     longL[32] = 0xFF;
     longL[33] = 0xFF;
+    // A bad row is skipped: the routes after it are still listed and reachable.
+    std::vector<uint8_t> later = ZtSim::SystemService::RouteRecord({"Later", "10.1.1.2", kLine2});
     for (const auto& bad : {noNul, longL}) {
         sys->SetGroupHandler(ZtSim::kRouteTableGroup, [&](ZtSim::Target&, const ZtSim::Request& r) {
             if (r.indexOffset == 0) return ZtSim::Reply::Data(good);
             if (r.indexOffset == 1) return ZtSim::Reply::Data(bad);
+            if (r.indexOffset == 2) return ZtSim::Reply::Data(later);
             return ZtSim::Reply::Error(1804);
         });
         auto [routes, rc] = adapter.ListVdlRoutes();
         EXPECT_EQ(rc, 1798u);
-        ASSERT_EQ(routes.size(), 1u);
+        ASSERT_EQ(routes.size(), 2u);
         EXPECT_EQ(routes[0].name, "Good");
+        EXPECT_EQ(routes[1].name, "Later");
         EXPECT_EQ(adapter.MrxNetIdFromComputerName("good").second, 0u);
         EXPECT_EQ(adapter.MrxNetIdFromComputerName("other").second, 1798u);
+        EXPECT_EQ(adapter.Connect("later"), 0u);
+        EXPECT_EQ(adapter.TargetNetId(), kLine2);
     }
 }
 

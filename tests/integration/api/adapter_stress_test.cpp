@@ -30,7 +30,17 @@ private:
     VdlR3AdapterImpl& adapter_;
 };
 
-class AdapterStress : public ZtTest::SimFixture {};
+class AdapterStress : public ZtTest::SimFixture {
+protected:
+    void ExpectNothingLeft() {
+        {
+            std::shared_lock<std::shared_mutex> lk(VdlR3AdapterImpl::g_mutex_notification_listener);
+            EXPECT_TRUE(VdlR3AdapterImpl::g_notification_listner.empty())
+                << VdlR3AdapterImpl::g_notification_listner.size() << " registry entries left";
+        }
+        EXPECT_EQ(sim->SubscriptionCount(), 0u) << "subscriptions left at the router";
+    }
+};
 
 TEST_F(AdapterStress, RequestsSamplesAndReconnectsTogether) {
     VdlR3AdapterImpl adapter, steady;
@@ -81,6 +91,41 @@ TEST_F(AdapterStress, RequestsSamplesAndReconnectsTogether) {
     EXPECT_GT(sub.Count(), 0u);
     adapter.Disconnect();
     steady.VdlSyncDelDeviceNotificationReq(kTestPort, &steadyListener, 0);
+    ExpectNothingLeft();
+}
+
+// Adds and removals of one subscription from several threads: whatever the
+// interleaving, every entry has its listener, and once all is removed neither
+// an entry nor a subscription at the router is left.
+TEST_F(AdapterStress, AddsAndRemovalsOfOneSubscriptionRace) {
+    VdlR3AdapterImpl adapter;
+    ASSERT_EQ(adapter.Connect("localhost"), 0u);
+    ASSERT_EQ(adapter.VdlSyncSetTimeout(3000), 0u);
+    ZtTest::SampleListener listener;
+    std::atomic<int> badResults{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 150; ++i) {
+                uint32_t rc = adapter.VdlSyncAddDeviceNotificationReq(kTestPort, 777, 0, &listener, 0);
+                if (rc != 0 && rc != 1807 && rc != 1804) badResults++;
+            }
+        });
+    threads.emplace_back([&] {
+        for (int i = 0; i < 300; ++i) {
+            uint32_t rc = adapter.VdlSyncDelDeviceNotificationReq(kTestPort, &listener, 0);
+            if (rc != 0 && rc != 1804) badResults++;
+        }
+    });
+    threads.emplace_back([&] {  // samples meet entries in every state
+        uint8_t b[4] = {1};
+        for (int i = 0; i < 300; ++i) sim->Local().Publish(kTestPort, 777, 0, b);
+    });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(badResults.load(), 0);
+    EXPECT_EQ(adapter.VdlSyncGetTimeout(), 3000u);
+    adapter.VdlSyncDelDeviceNotificationReq(kTestPort, &listener, 0);
+    ExpectNothingLeft();
 }
 
 }  // namespace

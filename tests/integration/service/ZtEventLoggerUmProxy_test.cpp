@@ -31,6 +31,40 @@ std::vector<uint8_t> Frame(uint16_t type, uint32_t eventId, uint32_t version = 1
     return ZtTest::BuildFrame(version, type, payload);
 }
 
+// A job queue whose frame memory can be made to run out.
+class AllocFailingQueue final : public ZtEventLoggerUmProxy::Queue {
+public:
+    explicit AllocFailingQueue(unsigned capacity) : m_inner(new JobQueueEx<const ZtEventStreamHeader>(capacity)) {
+        m_inner->ZtAddRef();
+    }
+    ZtAtlCom::ULONG ZtAddRef() override { return ++m_refs; }
+    ZtAtlCom::ULONG ZtRelease() override {
+        ZtAtlCom::ULONG n = --m_refs;
+        if (n == 0) delete this;
+        return n;
+    }
+    ZtAtlCom::HRESULT ZtQueryInterface(const ZtAtlCom::IID& iid, void** p) override {
+        return m_inner->ZtQueryInterface(iid, p);
+    }
+    void Init(IJobQueueExCallbackReceiver<const ZtEventStreamHeader>* r) override { m_inner->Init(r); }
+    ZtAtlCom::HRESULT Enqueue(const ZtEventStreamHeader* f) override { return m_inner->Enqueue(f); }
+    void Clear() override { m_inner->Clear(); }
+    bool Suspend(unsigned ms, bool resume) override { return m_inner->Suspend(ms, resume); }
+    bool Resume() override { return m_inner->Resume(); }
+    bool WaitFinished(unsigned ms) override { return m_inner->WaitFinished(ms); }
+    bool IsEmpty() override { return m_inner->IsEmpty(); }
+    uint64_t DroppedFrames() const override { return m_inner->DroppedFrames(); }
+    void* AllocateFrame(size_t size) override { return failing ? nullptr : m_inner->AllocateFrame(size); }
+    void ReleaseFrame(const ZtEventStreamHeader* f) override { m_inner->ReleaseFrame(f); }
+
+    std::atomic<bool> failing{false};
+
+private:
+    ~AllocFailingQueue() override { m_inner->ZtRelease(); }
+    std::atomic<ZtAtlCom::ULONG> m_refs{0};
+    ZtEventLoggerUmProxy::Queue* m_inner;
+};
+
 class ServiceProxy : public ZtTest::SimFixture {
 protected:
     void SetUp() override {
@@ -47,17 +81,22 @@ protected:
     }
     void MakeProxy(unsigned capacity) {
         adapter = std::make_shared<VdlR3AdapterCore>();
-        auto* queue = new JobQueueEx<const ZtEventStreamHeader>(capacity);
+        queue = new AllocFailingQueue(capacity);
         proxy = new ZtEventLoggerUmProxy(adapter, queue);
         proxy->ZtAddRef();
         proxy->Initialize(&handler);
     }
     size_t Publish(const std::vector<uint8_t>& frame) { return sim->Local().Publish(kPort, 777, 0, frame); }
+    // A sample as the router client hands it over, on the test's thread.
+    uint32_t Deliver(std::vector<uint8_t> frame) {
+        return proxy->OnVdlNotification(kPort, 0, frame.size(), frame.data(), 0);
+    }
     size_t Subscribers() { return sim->Local().SubscriberCount(kPort, 777, 0); }
 
     std::shared_ptr<ZtSim::TestService> service;
     std::shared_ptr<VdlR3AdapterCore> adapter;
     ZtEventLoggerUmProxy* proxy = nullptr;
+    AllocFailingQueue* queue = nullptr;  // owned by the proxy
     EventHandlerStub handler;
 };
 
@@ -120,21 +159,71 @@ TEST_F(ServiceProxy, SampleWhileNotConnectedIsDropped) {
     EXPECT_TRUE(handler.Calls().empty());
 }
 
-TEST_F(ServiceProxy, MalformedFramesAreRefusedAtArrival) {
+// Each loss is counted and marks the active-alarm list for resynchronisation;
+// the frames after it still arrive.
+TEST_F(ServiceProxy, EveryLostFrameIsCountedAndMarksResync) {
     ASSERT_EQ(adapter->Connect("localhost"), 0u);
-    auto bad = Frame(1, 1);
     uint32_t huge = 0x7FFFFFF0u;
-    std::memcpy(bad.data() + 12 + 92, &huge, 4);  // JSON size far beyond the frame
+    auto bigJson = Frame(1, 1);
+    std::memcpy(bigJson.data() + 12 + 92, &huge, 4);  // JSON size far beyond the frame
     auto lying = Frame(2, 2);
     std::memcpy(lying.data() + 8, &huge, 4);  // payload length beyond the sample
-    Publish(bad);
-    Publish(lying);
-    Publish(Frame(1, 3));
+    auto shortValue = Frame(1, 3);
+    shortValue[12 + 120 + 8] = 11;  // after head and JSON: the Int32 argument claims to be a Double
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> frame;
+        bool noMemory;
+        uint32_t result;
+        uint64_t malformed;
+    } cases[] = {
+        {"record outside the frame", bigJson, false, 1798, 1},
+        {"payload beyond the sample", lying, false, 1798, 1},
+        {"argument value shorter than its type", shortValue, false, 1798, 1},
+        {"version 2 (refused at dispatch)", Frame(1, 4, 2), false, 0, 1},
+        {"no memory for the copy", Frame(1, 5), true, 25, 0},
+    };
+    for (const auto& c : cases) {
+        const uint64_t lost = proxy->LostFrames(), malformed = proxy->MalformedFrames();
+        proxy->TakeResyncRequest();
+        queue->failing = c.noMemory;
+        EXPECT_EQ(Deliver(c.frame), c.result) << c.what;
+        queue->failing = false;
+        EXPECT_TRUE(ZtTest::WaitFor([&] { return proxy->LostFrames() == lost + 1; })) << c.what;
+        EXPECT_EQ(proxy->MalformedFrames(), malformed + c.malformed) << c.what;
+        EXPECT_TRUE(proxy->ResyncRequested()) << c.what;
+    }
+    EXPECT_EQ(Deliver(Frame(1, 9)), 0u);
     ASSERT_TRUE(handler.WaitCalls(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    ASSERT_EQ(handler.Calls().size(), 1u);
-    EXPECT_EQ(handler.Calls()[0].eventId, 3u);
-    EXPECT_EQ(proxy->MalformedFrames(), 2u);
+    EXPECT_EQ(handler.Calls()[0].eventId, 9u);
+    EXPECT_EQ(handler.Calls().size(), 1u);
+}
+
+// The last reference released from inside a batch (as a host sink releasing
+// the logger would): the rest of the batch is still dispatched, then the
+// proxy goes on the worker thread.
+TEST_F(ServiceProxy, AHandlerMayReleaseTheLastReferenceDuringABatch) {
+    ASSERT_EQ(adapter->Connect("localhost"), 0u);
+    ZtEventLoggerUmProxy* last = proxy;
+    std::atomic<int> handlerRefsAtThird{-1};
+    handler.onCall = [&](uint32_t id) {
+        if (id == 2) {
+            adapter->Disconnect();  // what the logger does before it lets go of the proxy
+            last->ZtRelease();
+        }
+        if (id == 3) handlerRefsAtThird = handler.Refs();
+    };
+    handler.Close();
+    ASSERT_EQ(Deliver(Frame(1, 1)), 0u);
+    ASSERT_TRUE(handler.WaitEntered(1));  // the worker holds frame 1; 2 and 3 form the next batch
+    ASSERT_EQ(Deliver(Frame(1, 2)), 0u);
+    ASSERT_EQ(Deliver(Frame(1, 3)), 0u);
+    proxy = nullptr;  // the handler releases it
+    handler.Open();
+    ASSERT_TRUE(handler.WaitCalls(3));
+    // The proxy lets go of the handler last when it is destroyed, after the batch.
+    EXPECT_TRUE(ZtTest::WaitFor([&] { return handler.Refs() == 0; })) << "the proxy was not destroyed";
+    EXPECT_EQ(handlerRefsAtThird.load(), 1) << "the proxy was destroyed before its batch was done";
 }
 
 TEST_F(ServiceProxy, DisconnectDropsQueuedFramesButDeliversTheBatchUnderWay) {

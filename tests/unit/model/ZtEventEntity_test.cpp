@@ -97,6 +97,58 @@ TEST(EventEntity, RecordsReachingBeyondTheirBytesAreRefused) {
     EXPECT_EQ(CheckRecord(nullptr, 500, nullptr), RecordCheck::HeadIncomplete);
 }
 
+// Readers take 4 bytes of an id, 16 of a GUID, scan a name or a text for its
+// NUL: items and values that do not fit their types are refused; the spans
+// of the values that pass lie inside the data block.
+TEST(EventEntity, ItemsAndArgumentsMustFitTheirTypes) {
+    using Span = std::pair<uint32_t, uint32_t>;  // offset in the data block, size
+    struct Case {
+        const char* what;
+        std::vector<RecordLayout::Source> sources;
+        std::vector<uint16_t> types;
+        std::vector<uint8_t> data;
+        RecordCheck expect;
+        std::vector<Span> spans;
+    } cases[] = {
+        {"id of 1 byte", {{1, {5}}}, {}, {}, RecordCheck::SourceInfoMismatch, {}},
+        {"GUID of 4 bytes", {{2, {1, 2, 3, 4}}}, {}, {}, RecordCheck::SourceInfoMismatch, {}},
+        {"name without its NUL", {{4, {'P', 'L', 'C'}}}, {}, {}, RecordCheck::SourceInfoMismatch, {}},
+        {"name of 0 bytes", {{4, {}}}, {}, {}, RecordCheck::SourceInfoMismatch, {}},
+        {"items of every type", {{1, {5, 0, 0, 0}}, {2, std::vector<uint8_t>(16, 7)}, {4, {0}}, {3, {9}}}, {}, {},
+         RecordCheck::Ok, {}},
+        {"code 15 is undefined", {}, {15}, {}, RecordCheck::ArgumentsMismatch, {}},
+        {"code 20 is undefined", {}, {20}, {1, 2, 3, 4, 5, 6, 7, 8}, RecordCheck::ArgumentsMismatch, {}},
+        {"code 22 is undefined", {}, {22}, {}, RecordCheck::ArgumentsMismatch, {}},
+        {"Int32 with 2 bytes", {}, {4}, {1, 0}, RecordCheck::ArgumentsMismatch, {}},
+        {"Double with 4 bytes", {}, {11}, {1, 0, 0, 0}, RecordCheck::ArgumentsMismatch, {}},
+        {"text without its NUL", {}, {21}, {'a', 'b'}, RecordCheck::ArgumentsMismatch, {}},
+        {"bytes left over", {}, {4}, {1, 0, 0, 0, 9}, RecordCheck::ArgumentsMismatch, {}},
+        {"data without types", {}, {}, {1}, RecordCheck::ArgumentsMismatch, {}},
+        {"bool, Int32, text", {}, {1, 4, 21}, {1, 7, 0, 0, 0, 'a', 'b', 0}, RecordCheck::Ok, {{0, 1}, {1, 4}, {5, 3}}},
+        {"empty text before a number", {}, {21, 4}, {7, 0, 0, 0}, RecordCheck::Ok, {{0, 0}, {0, 4}}},
+        {"texts, char, wide char, none", {}, {14, 12, 21, 13, 0}, {'x', 0, 'c', 'y', 'z', 0, 1, 0}, RecordCheck::Ok,
+         {{0, 2}, {2, 1}, {3, 3}, {6, 2}, {8, 0}}},
+    };
+    for (const auto& c : cases) {
+        RecordLayout s;
+        s.sources = c.sources;
+        s.types = c.types;
+        s.data = c.data;
+        const auto bytes = BuildRecord(s);
+        ASSERT_EQ(CheckRecord(bytes.data(), bytes.size(), nullptr), c.expect) << c.what;
+        if (c.expect != RecordCheck::Ok) continue;
+        const ZtEventEntity* e = AsRecord(bytes);
+        for (uint32_t i = 0; i < c.spans.size(); ++i) {
+            auto span = ArgumentAt(e, i);
+            ASSERT_TRUE(span) << c.what << ", argument " << i;
+            EXPECT_EQ(span->type, c.types[i]) << c.what << ", argument " << i;
+            EXPECT_EQ(span->offset, e->arguments.dataOffset + c.spans[i].first) << c.what << ", argument " << i;
+            EXPECT_EQ(span->size, c.spans[i].second) << c.what << ", argument " << i;
+        }
+        EXPECT_FALSE(ArgumentAt(e, static_cast<uint32_t>(c.types.size()))) << c.what;
+    }
+}
+
 ZtEventKey Key(uint8_t firstByte, uint32_t data1, uint32_t id, uint32_t qualifier) {
     ZtEventKey k{};
     k.eventClass.Data1 = data1;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 using namespace ZtAtlCom;
@@ -37,6 +39,27 @@ TEST(ComSafeArray, GetAtChecksDimensionOne) {
     EXPECT_STREQ(a.GetAt(4).bstrVal, "held");
     VariantClear(&text);
 }  // destruction frees every element (ASan)
+
+// Every index is checked against the element count, also where the upper
+// bound would wrap in 32 bits.
+TEST(ComSafeArray, GetAtAtTheEdgesOfTheIndexRange) {
+    struct Case {
+        LONG lower;
+        ULONG count;
+        LONG index;
+        HRESULT expected;
+    } cases[] = {
+        {INT_MIN, 0, 0, E_INVALIDARG},       {INT_MIN, 0, INT_MAX, E_INVALIDARG}, {INT_MIN, 0, INT_MIN, E_INVALIDARG},
+        {INT_MIN, 1, INT_MIN, S_OK},         {INT_MIN, 1, INT_MIN + 1, E_INVALIDARG},
+        {INT_MAX, 1, INT_MAX, S_OK},         {INT_MAX, 2, INT_MIN, E_INVALIDARG},
+        {0, 0, 0, E_INVALIDARG},             {-1, 2, 0, S_OK},
+    };
+    for (const auto& c : cases) {
+        CComSafeArray<VARIANT> a;
+        ASSERT_EQ(a.Attach(SafeArrayCreateVector(VT_VARIANT, c.lower, c.count)), S_OK);
+        EXPECT_EQ(ThrownBy(a, c.index), c.expected) << c.lower << " + " << c.count << ", index " << c.index;
+    }
+}
 
 TEST(ComSafeArray, AttachAcceptsOnlyVariantArrays) {
     CComSafeArray<VARIANT> a;

@@ -217,6 +217,23 @@ TEST_F(ConnectionPointTest, ASinkHeldOnlyByTheTableMayUnadviseItselfDuringItsCal
     EXPECT_EQ(g_liveSinks.load(), 0) << "released once its call returned";
 }
 
+// The source stays alive until the firing ends, then goes with its last reference.
+TEST_F(ConnectionPointTest, ASinkMayReleaseTheSourcesLastReferenceDuringItsCall) {
+    RecordingSink* first = NewSink();
+    RecordingSink* second = NewSink();
+    Advise(first);
+    Advise(second);
+    point = nullptr;
+    auto* owner = std::exchange(source, nullptr);
+    first->onInvoke = [owner] { owner->Release(); };
+    int liveDuringSecond = -1;
+    second->onInvoke = [&liveDuringSecond] { liveDuringSecond = g_liveSources.load(); };
+    EXPECT_EQ(FireEvent<1>(owner->m_vec, owner), S_OK);
+    EXPECT_EQ(second->CallCount(), 1);
+    EXPECT_EQ(liveDuringSecond, 1) << "the source was destroyed while its sinks were walked";
+    EXPECT_EQ(g_liveSources.load(), 0);
+}
+
 TEST_F(ConnectionPointTest, ArgumentsArriveFirstGivenFirstWithTheirTypes) {
     RecordingSink* first = NewSink();
     RecordingSink* second = NewSink();

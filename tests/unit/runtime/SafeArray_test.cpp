@@ -185,6 +185,40 @@ TEST(SafeArray, CopyIsNeverAVectorAndOwnsItsElements) {
     for (SAFEARRAY* p : {x, y, z}) SafeArrayDestroy(p);
 }
 
+// The target's elements are released by their own kind only: arrays of
+// different element kinds are refused before the target is touched.
+TEST(SafeArray, CopyDataRefusesAnotherElementKind) {
+    struct Case {
+        VARTYPE source, target;
+    } cases[] = {{VT_BSTR, VT_I8}, {VT_UNKNOWN, VT_BSTR}, {VT_I8, VT_BSTR}, {VT_BSTR, VT_DISPATCH}};
+    auto filled = [](VARTYPE vt) {
+        SAFEARRAY* psa = SafeArrayCreateVector(vt, 0, 2);
+        for (LONG i = 0; i < 2; ++i) {
+            if (vt == VT_BSTR) {
+                BSTR text = SysAllocString(i ? "two" : "one");
+                SafeArrayPutElement(psa, &i, &text);
+                SysFreeString(text);
+            } else if (vt == VT_I8) {
+                LONGLONG wild = 0x123456789ABCDEF0 + i;  // freed as a text or released, it would crash
+                SafeArrayPutElement(psa, &i, &wild);
+            }
+        }
+        return psa;
+    };
+    for (const auto& c : cases) {
+        SAFEARRAY* from = filled(c.source);
+        SAFEARRAY* to = filled(c.target);
+        const USHORT features = to->fFeatures;
+        unsigned char before[16];
+        std::memcpy(before, to->pvData, 16);
+        EXPECT_EQ(SafeArrayCopyData(from, to), E_INVALIDARG) << c.source << " over " << c.target;
+        EXPECT_EQ(to->fFeatures, features) << c.source << " over " << c.target;
+        EXPECT_EQ(std::memcmp(before, to->pvData, 16), 0) << c.source << " over " << c.target;
+        SafeArrayDestroy(from);
+        SafeArrayDestroy(to);  // ASan reports a text that leaked or was freed twice
+    }
+}
+
 TEST(SafeArray, RedimChangesTheLastDimension) {
     SAFEARRAYBOUND bound{3, 0}, grown{5, 1}, shrunk{1, 0};
     SAFEARRAY* psa = SafeArrayCreate(VT_I4, 1, &bound);

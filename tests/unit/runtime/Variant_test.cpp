@@ -1,6 +1,7 @@
 #include "ZtAtlCom/Variant.h"
 
 #include "ZtAtlCom/BStr.h"
+#include "ZtAtlCom/ComVariant.h"
 #include "ZtAtlCom/SafeArray.h"
 #include "TrackedObjects.h"
 
@@ -11,6 +12,7 @@
 namespace {
 
 using namespace ZtAtlCom;
+using ZtTest::RefsOf;
 using ZtTest::TrackedDispatch;
 
 TEST(Variant, PublishedLayout) {
@@ -99,6 +101,59 @@ TEST(Variant, CopyOwnsItsOwnValue) {
     VariantClear(&text);
     VariantClear(&src);
     EXPECT_EQ(destroyed, 1);
+}
+
+// The value copied may live inside the destination (an element of the
+// destination's own array): it is copied before the destination lets it go.
+TEST(Variant, CopyFromInsideTheDestination) {
+    enum class How { VariantCopy, PutElement, HolderAssignment };
+    for (How how : {How::VariantCopy, How::PutElement, How::HolderAssignment}) {
+        for (VARTYPE kind : {VARTYPE(VT_BSTR), VARTYPE(VT_DISPATCH)}) {
+            int destroyed = 0;
+            VARIANT value{};
+            value.vt = kind;
+            if (kind == VT_BSTR)
+                value.bstrVal = SysAllocString("inner");
+            else
+                value.pdispVal = new TrackedDispatch(&destroyed);
+            // holder: an array of VARIANTs whose only element is the value.
+            CComVariant holder;
+            SAFEARRAY* inner = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+            LONG at = 0;
+            ASSERT_EQ(SafeArrayPutElement(inner, &at, &value), S_OK);
+            VariantClear(&value);
+            holder.vt = VT_ARRAY | VT_VARIANT;
+            holder.parray = inner;
+            const VARIANT* element = static_cast<const VARIANT*>(inner->pvData);
+
+            CComVariant result;
+            SAFEARRAY* outer = nullptr;
+            if (how == How::VariantCopy) {
+                ASSERT_EQ(VariantCopy(&holder, element), S_OK);
+                result.Attach(&holder);
+            } else if (how == How::HolderAssignment) {
+                holder = *element;
+                result.Attach(&holder);
+            } else {  // an array whose element holds the array the value sits in
+                outer = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+                std::memcpy(outer->pvData, static_cast<VARIANT*>(&holder), sizeof(VARIANT));
+                VariantInit(&holder);
+                ASSERT_EQ(SafeArrayPutElement(outer, &at, const_cast<VARIANT*>(element)), S_OK);
+                ASSERT_EQ(SafeArrayGetElement(outer, &at, &result), S_OK);
+            }
+            const int what = static_cast<int>(how);
+            ASSERT_EQ(result.vt, kind) << what;
+            if (kind == VT_BSTR) {
+                EXPECT_STREQ(result.bstrVal, "inner") << what;
+            } else {
+                EXPECT_EQ(destroyed, 0) << what;
+                EXPECT_EQ(RefsOf(result.pdispVal), outer ? 2u : 1u) << what;
+            }
+            result.Clear();
+            SafeArrayDestroy(outer);
+            EXPECT_EQ(destroyed, kind == VT_DISPATCH ? 1 : 0) << what;
+        }
+    }
 }
 
 TEST(Variant, CopyIndCopiesTheReferencedValue) {

@@ -199,6 +199,31 @@ TEST_F(JobQueue, TimedOutSuspendThenResumeLosesNothing) {
     EXPECT_EQ(receiver.Seen(), (std::vector<uint16_t>{1, 2, 3}));
 }
 
+// A Suspend(ms, true) that times out after another thread resumed and
+// suspended again must not end that other suspension nor strand a frame.
+TEST_F(JobQueue, TimedOutSuspendAfterAnotherResumeAndSuspendStrandsNothing) {
+    receiver.Close();
+    queue->Enqueue(MakeFrame(queue, 1));
+    ASSERT_TRUE(receiver.WaitEntered(1));  // the worker is busy: no suspension reaches idle
+    queue->Enqueue(MakeFrame(queue, 2));
+    std::thread waiter([&] { EXPECT_FALSE(queue->Suspend(300, true)); });
+    // Pending and suspended is the one state in which WaitFinished(0) is true.
+    ASSERT_TRUE(ZtTestWait([&] { return queue->WaitFinished(0); }));
+    queue->Enqueue(MakeFrame(queue, 3));  // held back by the first suspension
+    EXPECT_TRUE(queue->Resume());
+    EXPECT_FALSE(queue->Suspend(0, false));  // the second suspension, still in force after the waiter
+    queue->Enqueue(MakeFrame(queue, 4));
+    waiter.join();
+    EXPECT_TRUE(queue->WaitFinished(0)) << "the waiter ended a suspension it did not start";
+    EXPECT_TRUE(queue->Resume());
+    queue->Enqueue(MakeFrame(queue, 5));
+    receiver.Open();
+    ASSERT_TRUE(receiver.WaitSeen(5));
+    EXPECT_EQ(receiver.Seen(), (std::vector<uint16_t>{1, 2, 3, 4, 5}));
+    ASSERT_TRUE(queue->WaitFinished(5000));
+    EXPECT_TRUE(queue->IsEmpty());
+}
+
 TEST(JobQueueSelfRelease, ReleasedFromItsOwnReceiver) {
     // The receiver outlives the worker's last steps after the release.
     static Receiver receiver;
