@@ -49,6 +49,10 @@ int main(int argc, char** argv) {
     app.add_option("--symbol-port", symbolPort, "port of the symbol service (default 851)")
         ->check(CLI::Range(1, 65535));
     app.add_option("--sandbox", sandbox, "folder of the file requests (default: a temporary folder)");
+    std::string eventLog;
+    std::vector<std::string> resources;
+    app.add_option("--event-log", eventLog, "SQLite file of the event log (default: in memory)");
+    app.add_option("--resources", resources, "resource file of event texts (JSON; repeatable, later ones first)");
     std::string scenarioPath;
     app.add_option("--scenario", scenarioPath, "JSON scenario of alarms and messages played on the local target");
     CLI11_PARSE(app, argc, argv);
@@ -75,6 +79,8 @@ int main(int argc, char** argv) {
     if (!symbols.empty()) options.symbolFile = symbols;
     if (symbolPort > 0) options.symbolPort = static_cast<uint16_t>(symbolPort);
     if (!sandbox.empty()) options.sandbox = sandbox;
+    if (!eventLog.empty()) options.eventLog = eventLog;
+    options.resourceFiles.insert(options.resourceFiles.end(), resources.begin(), resources.end());
     if (!netId.empty()) {
         auto id = ZtSim::ParseNetId(netId);
         if (!id) {
@@ -109,6 +115,8 @@ int main(int argc, char** argv) {
                     ZtSim::NetIdText(options.localNetId).c_str(), options.localName.c_str(), sim.Routes().size());
         std::printf("symbols on port %u, files in %s\n", static_cast<unsigned>(options.symbolPort),
                     sim.Files().Root().c_str());
+        std::printf("event log %s, %zu resource files\n",
+                    options.eventLog.empty() ? "in memory" : options.eventLog.c_str(), options.resourceFiles.size());
         std::fflush(stdout);
         std::unique_ptr<ZtSim::ScenarioRunner> runner;
         if (!scenarioPath.empty()) runner = StartScenario(sim, scenario);

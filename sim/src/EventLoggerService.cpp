@@ -2,6 +2,8 @@
 
 #include "ZtSim/Target.h"
 
+#include <stdexcept>
+
 namespace ZtSim {
 
 namespace {
@@ -28,11 +30,20 @@ const char* EventResultText(EventResult result) {
     return "?";
 }
 
-EventLoggerService::EventLoggerService(Target& target) : target_(target) {
-    handlers_[{kEventReadGroup, kActiveEventsOffset}] = [this](Target&, const Request& r) {
+EventLoggerService::EventLoggerService(Target& target, EventLoggerOptions options)
+    : target_(target), store_(options.logFile), files_(std::move(options.files)) {
+    builtIn_[{kEventReadGroup, kActiveEventsOffset}] = [this](Target&, const Request& r) {
         return ReadActiveEvents(r);
     };
+    InstallRequests();
+    handlers_ = builtIn_;
+    for (const auto& path : options.resourceFiles) {
+        std::string error;
+        if (texts_.Load(path, error) != 0) throw std::runtime_error("simulator: resource file " + error);
+    }
 }
+
+EventLoggerService::~EventLoggerService() = default;
 
 Reply EventLoggerService::Handle(Target& target, const Request& request) {
     if (request.kind == RequestKind::ReadState) return Default(target, request);
@@ -53,10 +64,13 @@ uint32_t EventLoggerService::CanSubscribe(Target&, uint32_t indexGroup, uint32_t
 
 void EventLoggerService::SetHandler(uint32_t indexGroup, uint32_t indexOffset, Handler handler) {
     std::lock_guard<std::mutex> lk(mutex_);
+    const std::pair<uint32_t, uint32_t> at{indexGroup, indexOffset};
     if (handler)
-        handlers_[{indexGroup, indexOffset}] = std::move(handler);
+        handlers_[at] = std::move(handler);
+    else if (auto it = builtIn_.find(at); it != builtIn_.end())
+        handlers_[at] = it->second;
     else
-        handlers_.erase({indexGroup, indexOffset});
+        handlers_.erase(at);
 }
 
 void EventLoggerService::SetClock(Clock clock) {
@@ -100,7 +114,9 @@ EventResult EventLoggerService::SendMessage(const EventDescription& message) {
     std::lock_guard<std::mutex> lk(mutex_);
     EventState s;
     s.fileTimeRaised = Now();
-    PublishEvent(EventFrameType::MessageSent, BuildEventRecord(message, s), s.fileTimeRaised);
+    auto record = BuildEventRecord(message, s);
+    store_.Insert(message, s, record);
+    PublishEvent(EventFrameType::MessageSent, std::move(record), s.fileTimeRaised);
     return EventResult::Ok;
 }
 
@@ -116,7 +132,9 @@ EventResult EventLoggerService::RaiseAlarm(const EventDescription& alarm) {
         it = alarms_.insert(alarms_.end(), ActiveAlarm{alarm, s});
     else
         *it = ActiveAlarm{alarm, s};
-    PublishEvent(EventFrameType::AlarmRaised, BuildEventRecord(it->event, it->state), s.fileTimeRaised);
+    auto record = BuildEventRecord(it->event, it->state);
+    it->logSeq = store_.Insert(it->event, it->state, record);
+    PublishEvent(EventFrameType::AlarmRaised, std::move(record), s.fileTimeRaised);
     return EventResult::Ok;
 }
 
@@ -129,6 +147,7 @@ EventResult EventLoggerService::ChangeAlarm(const EventKey& key, EventFrameType 
     const uint64_t now = Now();
     apply(it->state, now);
     auto record = BuildEventRecord(it->event, it->state);
+    LogChange(*it, record);
     if (type == EventFrameType::AlarmDisposed || !StaysListed(it->state)) alarms_.erase(it);
     PublishEvent(type, std::move(record), now);
     return EventResult::Ok;
@@ -169,7 +188,13 @@ EventResult EventLoggerService::DisposeAlarm(const EventKey& key) {
 
 EventResult EventLoggerService::ClearAlarmList() {
     std::lock_guard<std::mutex> lk(mutex_);
-    // Type 4 carries no record: clients reset their own copies of the alarms.
+    // Type 4 carries no record: clients reset their own copies of the alarms;
+    // the log records what they make of it.
+    for (auto& a : alarms_) {
+        a.state.isRaised = 0;
+        if (a.state.confirmationState == kConfirmationWaiting) a.state.confirmationState = kConfirmationReset;
+        LogChange(a, BuildEventRecord(a.event, a.state));
+    }
     alarms_.clear();
     PublishEvent(EventFrameType::AlarmListCleared, {}, Now());
     return EventResult::Ok;
@@ -193,6 +218,103 @@ size_t EventLoggerService::PublishRaw(std::span<const uint8_t> frame, uint64_t t
     std::lock_guard<std::mutex> lk(mutex_);
     return target_.Publish(kEventLoggerPort, kEventNotificationGroup, 0, frame,
                            timeStamp != 0 ? timeStamp : Now());
+}
+
+void EventLoggerService::LogChange(const ActiveAlarm& alarm, std::span<const uint8_t> record) {
+    store_.Update(alarm.logSeq, alarm.state, record);
+}
+
+EventLoggerService::AlarmList::iterator EventLoggerService::Settle(AlarmList::iterator it, EventFrameType type,
+                                                                  uint64_t now) {
+    EventState& s = it->state;
+    if (type == EventFrameType::AlarmConfirmed) {
+        s.confirmationState = kConfirmationDone;
+        s.fileTimeConfirmed = now;
+    } else {
+        if (s.isRaised != 0) s.fileTimeCleared = now;
+        s.isRaised = 0;
+    }
+    auto record = BuildEventRecord(it->event, s);
+    LogChange(*it, record);
+    auto next = StaysListed(s) ? std::next(it) : alarms_.erase(it);
+    PublishEvent(type, std::move(record), now);
+    return next;
+}
+
+size_t EventLoggerService::ConfirmAlarms(const EventFilter& filter, uint64_t timeStamp) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    const uint64_t now = Now();
+    size_t changed = 0;
+    for (auto it = alarms_.begin(); it != alarms_.end();) {
+        const EventState& s = it->state;
+        if (s.confirmationState == kConfirmationWaiting && (timeStamp == 0 || s.fileTimeRaised <= timeStamp) &&
+            filter.Matches(it->event, s)) {
+            it = Settle(it, EventFrameType::AlarmConfirmed, now);
+            ++changed;
+        } else {
+            ++it;
+        }
+    }
+    return changed;
+}
+
+size_t EventLoggerService::ClearAlarms(const EventFilter& filter, uint64_t timeStamp, bool resetConfirmation) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    const uint64_t now = Now();
+    size_t changed = 0;
+    for (auto it = alarms_.begin(); it != alarms_.end();) {
+        EventState& s = it->state;
+        const bool waiting = s.confirmationState == kConfirmationWaiting;
+        if ((s.isRaised != 0 || (resetConfirmation && waiting)) &&
+            (timeStamp == 0 || s.fileTimeRaised <= timeStamp) && filter.Matches(it->event, s)) {
+            if (resetConfirmation && waiting) s.confirmationState = kConfirmationReset;
+            it = Settle(it, EventFrameType::AlarmCleared, now);
+            ++changed;
+        } else {
+            ++it;
+        }
+    }
+    return changed;
+}
+
+void EventLoggerService::VisitLog(bool oldestFirst, size_t maxCount, const EventFilter* filter,
+                                  const std::function<void(LogRow&&)>& visit) const {
+    size_t n = 0;
+    store_.Visit(oldestFirst, [&](int64_t seq, std::span<const uint8_t> record) {
+        LogRow row;
+        // Rows are written by the service; one that does not decode (a file
+        // changed by hand) is passed over.
+        if (!ParseEventRecord(record, row.event, row.state).empty()) return true;
+        if (filter != nullptr && !filter->Matches(row.event, row.state)) return true;
+        row.seq = seq;
+        row.record.assign(record.begin(), record.end());
+        visit(std::move(row));
+        return maxCount == 0 || ++n < maxCount;
+    });
+}
+
+std::vector<LogRow> EventLoggerService::LoggedEvents(bool oldestFirst, size_t maxCount,
+                                                     const EventFilter* filter) const {
+    std::lock_guard<std::mutex> lk(mutex_);
+    std::vector<LogRow> rows;
+    VisitLog(oldestFirst, maxCount, filter, [&](LogRow&& r) { rows.push_back(std::move(r)); });
+    return rows;
+}
+
+size_t EventLoggerService::LoggedEventCount() const {
+    std::lock_guard<std::mutex> lk(mutex_);
+    return store_.Count();
+}
+
+void EventLoggerService::ClearLoggedEvents() {
+    std::lock_guard<std::mutex> lk(mutex_);
+    store_.Clear();
+    for (auto& a : alarms_) a.logSeq = store_.Insert(a.event, a.state, BuildEventRecord(a.event, a.state));
+}
+
+size_t EventLoggerService::LogFailures() const {
+    std::lock_guard<std::mutex> lk(mutex_);
+    return store_.Failures();
 }
 
 std::vector<ActiveAlarm> EventLoggerService::ActiveAlarms() const {

@@ -62,6 +62,15 @@ void EventGuid::Bytes(uint8_t out[16]) const {
     std::memcpy(out + 8, data4, 8);
 }
 
+EventGuid EventGuid::FromBytes(const uint8_t in[16]) {
+    EventGuid g;
+    g.data1 = ZtMrxWire::Get32(in);
+    g.data2 = ZtMrxWire::Get16(in + 4);
+    g.data3 = ZtMrxWire::Get16(in + 6);
+    std::memcpy(g.data4, in + 8, 8);
+    return g;
+}
+
 std::optional<EventGuid> ParseGuid(std::string_view text) {
     // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
     if (text.size() != 38 || text[0] != '{' || text[37] != '}' || text[9] != '-' || text[14] != '-' ||
@@ -196,6 +205,115 @@ std::vector<uint8_t> BuildEventRecord(const EventDescription& event, const Event
     for (const auto& a : event.arguments)
         if (!a.bytes.empty()) b.Raw(a.bytes.data(), a.bytes.size());
     return b.Take();
+}
+
+}  // namespace ZtSim
+
+namespace ZtSim {
+
+std::optional<int> ArgumentWidth(uint16_t type) {
+    switch (static_cast<ArgType>(type)) {
+        case ArgType::None: return 0;
+        case ArgType::Boolean: case ArgType::Int8: case ArgType::UInt8: case ArgType::Char: return 1;
+        case ArgType::Int16: case ArgType::UInt16: case ArgType::WChar: return 2;
+        case ArgType::Int32: case ArgType::UInt32: case ArgType::Float: return 4;
+        case ArgType::Int64: case ArgType::UInt64: case ArgType::Double: return 8;
+        case ArgType::String: case ArgType::Bstr: return kTextArgument;
+    }
+    return std::nullopt;
+}
+
+std::string ParseArguments(uint32_t count, std::span<const uint8_t> types, std::span<const uint8_t> data,
+                           std::vector<EventArgument>& out) {
+    if (types.size() != 2ull * count) return "argument types size is not twice the count";
+    out.clear();
+    size_t at = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint16_t type = ZtMrxWire::Get16(types.data() + 2 * i);
+        auto width = ArgumentWidth(type);
+        if (!width) return "argument " + std::to_string(i) + " of undefined type " + std::to_string(type);
+        size_t n = static_cast<size_t>(*width);
+        if (*width == kTextArgument) {
+            // An empty text has no bytes at all: it is recognised by a used-up block only.
+            n = 0;
+            while (at + n < data.size() && data[at + n] != 0) ++n;
+            if (at + n < data.size())
+                ++n;
+            else if (n != 0)
+                return "text argument " + std::to_string(i) + " without its NUL";
+        }
+        if (n > data.size() - at) return "argument " + std::to_string(i) + " beyond the data block";
+        out.push_back(EventArgument::Raw(type, std::vector<uint8_t>(data.begin() + at, data.begin() + at + n)));
+        at += n;
+    }
+    if (at != data.size()) return "data block not used up by the arguments";
+    return {};
+}
+
+std::string ParseEventRecord(std::span<const uint8_t> b, EventDescription& e, EventState& s, size_t* length) {
+    using ZtMrxWire::Get16;
+    using ZtMrxWire::Get32;
+    using ZtMrxWire::Get64;
+    if (b.size() < kEventRecordHeadSize) return "record shorter than its head";
+    const uint8_t* p = b.data();
+    const uint32_t sourceCount = Get32(p + 28), sourceOffset = Get32(p + 32), sourceSize = Get32(p + 36);
+    const uint32_t jsonOffset = Get32(p + 88), jsonSize = Get32(p + 92);
+    const uint32_t argCount = Get32(p + 96), typesOffset = Get32(p + 100), typesSize = Get32(p + 104);
+    const uint32_t dataOffset = Get32(p + 108), dataSize = Get32(p + 112);
+    const uint64_t total = kEventRecordHeadSize + uint64_t{sourceSize} + jsonSize + typesSize + dataSize;
+    if (total > b.size()) return "record longer than the bytes";
+    auto within = [&](uint64_t off, uint64_t size) { return off >= kEventRecordHeadSize && off + size <= total; };
+    if (!within(sourceOffset, sourceSize) || !within(jsonOffset, jsonSize) || !within(typesOffset, typesSize) ||
+        !within(dataOffset, dataSize))
+        return "a tail outside the record";
+
+    EventDescription ev;
+    ev.eventClass = EventGuid::FromBytes(p);
+    ev.eventId = Get32(p + 16);
+    ev.keyQualifier = Get32(p + 20);
+    ev.severity = Get16(p + 24);
+
+    if (uint64_t{sourceCount} * kSourceDescriptorSize > sourceSize) return "source table beyond its block";
+    for (uint32_t i = 0; i < sourceCount; ++i) {
+        const uint8_t* d = p + sourceOffset + kSourceDescriptorSize * i;
+        const uint32_t type = Get32(d), off = Get32(d + 4), size = Get32(d + 8);
+        if (off < sourceOffset || uint64_t{off} + size > uint64_t{sourceOffset} + sourceSize)
+            return "source item outside its block";
+        if (type == kSourceInfoId && !ev.source.id) {
+            if (size != 4) return "source id not 4 bytes";
+            ev.source.id = Get32(p + off);
+        } else if (type == kSourceInfoGuid && !ev.source.guid) {
+            if (size != 16) return "source GUID not 16 bytes";
+            ev.source.guid = EventGuid::FromBytes(p + off);
+        } else if (type == kSourceInfoName && !ev.source.name) {
+            if (size == 0 || p[off + size - 1] != 0) return "source name without its NUL";
+            ev.source.name = std::string(reinterpret_cast<const char*>(p + off), size - 1);
+            if (ev.source.name->find('\0') != std::string::npos) return "NUL inside the source name";
+        }
+    }
+    if (jsonSize > 1) {
+        if (p[jsonOffset + jsonSize - 1] != 0) return "JSON attribute without its NUL";
+        ev.jsonAttribute.assign(reinterpret_cast<const char*>(p + jsonOffset), jsonSize - 1);
+        if (ev.jsonAttribute.find('\0') != std::string::npos) return "NUL inside the JSON attribute";
+    }
+    if (auto err = ParseArguments(argCount, b.subspan(typesOffset, typesSize), b.subspan(dataOffset, dataSize),
+                                  ev.arguments);
+        !err.empty())
+        return err;
+
+    EventState st;
+    st.isRaised = p[40];
+    st.eventType = Get16(p + 42);
+    st.fileTimeRaised = Get64(p + 48);
+    st.fileTimeCleared = Get64(p + 56);
+    st.fileTimeDisposed = Get64(p + 64);
+    st.confirmationState = Get16(p + 72);
+    st.fileTimeConfirmed = Get64(p + 80);
+    ev.needsConfirmation = st.confirmationState != kConfirmationNone;
+    e = std::move(ev);
+    s = st;
+    if (length != nullptr) *length = static_cast<size_t>(total);
+    return {};
 }
 
 }  // namespace ZtSim

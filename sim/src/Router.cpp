@@ -177,7 +177,13 @@ Target& Router::MakeTarget(const MrxNetId& id, const std::string& name, bool loc
     auto files = InstallTargetAccess(*t, *system, options_, local);
     if (local) files_ = std::move(files);
     Target& ref = *t;
-    ref.AddService(kEventLoggerPort, std::make_shared<EventLoggerService>(ref));
+    EventLoggerOptions logger;
+    if (local) {
+        logger.logFile = options_.eventLog;
+        logger.resourceFiles = options_.resourceFiles;
+        logger.files = files_;
+    }
+    ref.AddService(kEventLoggerPort, std::make_shared<EventLoggerService>(ref, std::move(logger)));
     std::lock_guard<std::mutex> lk(targetsMutex_);
     targets_[NetIdText(id)] = std::move(t);
     return ref;
@@ -383,13 +389,20 @@ bool Router::ServeNotification(const std::shared_ptr<ClientConn>& conn, const He
     return sent;
 }
 
-// Applies the first matching fault rule; true when the request is answered
-// (or swallowed) by it.
-bool Router::ApplyFault(const std::shared_ptr<ClientConn>& conn, const Header& h, uint16_t port, uint32_t group,
-                        bool hasGroup, uint32_t readLength) {
-    auto fault = faults_.Take(port, group, hasGroup);
+bool Router::ApplyFault(const std::shared_ptr<ClientConn>& conn, const Header& h, const FaultTarget& target,
+                        uint32_t readLength, std::optional<uint32_t>& cutTo) {
+    auto fault = faults_.Take(target);
     if (!fault) return false;
     switch (fault->kind) {
+        case FaultKind::SizeHint: {
+            Header rh = ReplyHeader(h);
+            rh.error = MRX_ERR_INVALID_SIZE;
+            conn->Send(FrameBuilder(rh, 8).U32(4).U32(fault->size).Finish());
+            return true;
+        }
+        case FaultKind::CutReply:
+            cutTo = fault->size;
+            return false;
         case FaultKind::Error:
             conn->Send(ErrorFrame(h, fault->error));
             return true;
@@ -447,8 +460,13 @@ void Router::Serve(const std::shared_ptr<ClientConn>& conn, const Header& h, std
     if (h.IsReply() || cmd == Command::Hello || cmd == Command::Sample) return close();
     if (cmd == Command::AddNotification || cmd == Command::DelNotification) {
         AddNotificationRequest add;
-        bool isAdd = cmd == Command::AddNotification && DecodeAddNotification(payload, add) == Status::Ok;
-        if (ApplyFault(conn, h, h.targetPort, add.indexGroup, isAdd, 0)) return;
+        FaultTarget ft;
+        ft.port = h.targetPort;
+        ft.hasGroup = cmd == Command::AddNotification && DecodeAddNotification(payload, add) == Status::Ok;
+        ft.indexGroup = add.indexGroup;
+        ft.indexOffset = add.indexOffset;
+        std::optional<uint32_t> cutTo;
+        if (ApplyFault(conn, h, ft, 0, cutTo)) return;
         if (!ServeNotification(conn, h, payload)) close();
         return;
     }
@@ -508,7 +526,14 @@ void Router::Serve(const std::shared_ptr<ClientConn>& conn, const Header& h, std
     }
     if (st != Status::Ok) return close();
 
-    if (ApplyFault(conn, h, req.port, req.indexGroup, hasGroup, req.readLength)) return;
+    FaultTarget ft;
+    ft.port = req.port;
+    ft.hasGroup = hasGroup;
+    ft.indexGroup = req.indexGroup;
+    ft.indexOffset = req.indexOffset;
+    if (req.data.size() >= 6) ft.requestType = Get16(req.data.data() + 4);
+    std::optional<uint32_t> cutTo;
+    if (ApplyFault(conn, h, ft, req.readLength, cutTo)) return;
 
     MrxNetId id;
     std::memcpy(id.b, h.targetNetId, 6);
@@ -539,6 +564,7 @@ void Router::Serve(const std::shared_ptr<ClientConn>& conn, const Header& h, std
                 Reply hint = Reply::SizeHint(static_cast<uint32_t>(reply.data.size()));
                 reply.data = std::move(hint.data);
             }
+            if (cutTo && reply.data.size() > *cutTo) reply.data.resize(*cutTo);
             if (rh.error != 0 && reply.data.empty()) {
                 conn->Send(FrameBuilder(rh).Finish());
                 break;

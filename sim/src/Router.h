@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <list>
+#include <optional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -50,8 +51,10 @@ private:
     Target& MakeTarget(const MrxNetId& id, const std::string& name, bool local);
     void AcceptLoop();
     void Reap(bool all);
-    bool ApplyFault(const std::shared_ptr<ClientConn>& conn, const ZtMrxWire::Header& h, uint16_t port,
-                    uint32_t group, bool hasGroup, uint32_t readLength);
+    // Applies the first matching fault rule; true when the request is
+    // answered (or swallowed) by it. A rule that cuts the reply sets cutTo.
+    bool ApplyFault(const std::shared_ptr<ClientConn>& conn, const ZtMrxWire::Header& h, const FaultTarget& target,
+                    uint32_t readLength, std::optional<uint32_t>& cutTo);
     bool ServeNotification(const std::shared_ptr<ClientConn>& conn, const ZtMrxWire::Header& h,
                            std::span<const uint8_t> payload);
 

@@ -77,8 +77,22 @@ bool ParseSimOptions(const std::string& json, SimOptions& options, std::string& 
     if (!StringMember(doc, "symbolFile", options.symbolFile, error) ||
         !StringMember(doc, "sandbox", options.sandbox, error) ||
         !StringMember(doc, "targetInfo", options.targetInfo, error) ||
-        !UintMember(doc, "symbolPort", options.symbolPort, 65535, error))
+        !UintMember(doc, "symbolPort", options.symbolPort, 65535, error) ||
+        !StringMember(doc, "eventLog", options.eventLog, error))
         return false;
+    if (auto it = doc.FindMember("resourceFiles"); it != doc.MemberEnd()) {
+        if (!it->value.IsArray()) {
+            error = "\"resourceFiles\" must be an array of paths";
+            return false;
+        }
+        for (const auto& f : it->value.GetArray()) {
+            if (!f.IsString()) {
+                error = "\"resourceFiles\" must be an array of paths";
+                return false;
+            }
+            options.resourceFiles.emplace_back(f.GetString(), f.GetStringLength());
+        }
+    }
     if (doc.HasMember("stateTiming")) {
         const auto& timing = doc["stateTiming"];
         constexpr uint32_t kMaxDelay = 600000;

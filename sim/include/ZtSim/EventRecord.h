@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,8 @@ struct EventGuid {
     uint8_t data4[8] = {};
 
     void Bytes(uint8_t out[16]) const;
+    // From the 16-byte little-endian layout.
+    static EventGuid FromBytes(const uint8_t in[16]);
     friend bool operator==(const EventGuid&, const EventGuid&) = default;
 };
 
@@ -159,6 +162,24 @@ struct EventState {
 
 // Builds the record of an event in the state given.
 std::vector<uint8_t> BuildEventRecord(const EventDescription& event, const EventState& state);
+
+// Value bytes of an argument type: 0..8, kTextArgument for the texts (up to
+// and with the NUL, none for an empty text), nullopt for undefined codes.
+constexpr int kTextArgument = -1;
+std::optional<int> ArgumentWidth(uint16_t type);
+
+// Reads `count` arguments from their type block (2 bytes each) and data
+// block, which the values must fill exactly. Empty on success, else why not.
+std::string ParseArguments(uint32_t count, std::span<const uint8_t> types, std::span<const uint8_t> data,
+                           std::vector<EventArgument>& out);
+
+// Reads the record at the front of bytes (a client's, or one of the log),
+// checking every offset and size against the bytes. Source items of types
+// other than 1, 2 and 4 are passed over; of each type the first counts.
+// needsConfirmation is taken from the confirmation state (not 0). On success
+// `length` is the record's length and the result is empty, else it says why.
+std::string ParseEventRecord(std::span<const uint8_t> bytes, EventDescription& event, EventState& state,
+                             size_t* length = nullptr);
 
 }  // namespace ZtSim
 

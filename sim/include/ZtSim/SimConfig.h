@@ -5,7 +5,8 @@
 //     "netId": "5.80.201.232.1.1", "name": "zt-sim",
 //     "routes": [ {"name": "Line2", "address": "192.168.10.21", "netId": "5.12.34.56.1.1"} ],
 //     "symbolFile": "symbols.json", "symbolPort": 851, "sandbox": "/var/tmp/zt-sim",
-//     "targetInfo": "...", "stateTiming": {"leaveMs": 100, "configMs": 400, "restartMs": 1500}
+//     "targetInfo": "...", "stateTiming": {"leaveMs": 100, "configMs": 400, "restartMs": 1500},
+//     "eventLog": "events.sqlite", "resourceFiles": ["sim/data/demo_machine.resources.json"]
 //   }
 //
 // Every member is optional. Unknown members are left to other readers of the

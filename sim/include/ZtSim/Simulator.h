@@ -38,6 +38,9 @@ struct SimOptions {
     std::string sandbox;     // folder of the file requests; empty: a temporary one, removed at the end
     std::string targetInfo;  // target information text; empty: made from the name and the NetId
     StateTiming stateTiming;  // every target
+    // Event logger service of the local target (remote targets: in memory, built-in texts).
+    std::string eventLog;                    // SQLite file of the event log; empty: in memory
+    std::vector<std::string> resourceFiles;  // resource files loaded at start (ResourceCatalog.h)
 };
 
 class FileService;

@@ -254,7 +254,8 @@ TEST_F(EventLogger, OtherRequestsAreRefused) {
         Kind kind;
         uint32_t group, offset;
     } cases[] = {{ReadWrite, 200, 1}, {Write, 200, 1}, {Read, 200, 0}, {ReadWrite, 200, 2}, {Write, 100, 0},
-                 {ReadWrite, 100, 0}, {ReadWrite, 500, 0}, {Write, 600, 0}, {ReadWrite, 800, 100}, {Read, 777, 0}};
+                 {ReadWrite, 100, 0}, {ReadWrite, 500, 0}, {Read, 600, 0}, {Write, 800, 100}, {Read, 777, 0},
+                 {ReadWrite, 300, 0}, {Write, 800, 400}};
     uint8_t in[20] = {1}, out[64];
     for (const auto& c : cases) {
         uint32_t rc = 0;
@@ -283,8 +284,12 @@ TEST_F(EventLogger, HandlersServeFurtherRequests) {
     EXPECT_EQ(adapter.VdlSyncReadWriteReq(kEventLoggerPort, 500, 0, sizeof(out), out, sizeof(in), in, got), 0u);
     EXPECT_EQ(got, 3u);
     EXPECT_EQ(out[2], 0x55);
+    // Removing the handler brings the built-in answer back: two bytes are no frame.
     service->SetHandler(500, 0, nullptr);
-    EXPECT_EQ(adapter.VdlSyncReadWriteReq(kEventLoggerPort, 500, 0, sizeof(out), out, sizeof(in), in), 1793u);
+    EXPECT_EQ(adapter.VdlSyncReadWriteReq(kEventLoggerPort, 500, 0, sizeof(out), out, sizeof(in), in), 1798u);
+    service->SetHandler(501, 0, [](Target&, const Request&) { return Reply::Ok(); });
+    service->SetHandler(501, 0, nullptr);
+    EXPECT_EQ(adapter.VdlSyncReadWriteReq(kEventLoggerPort, 501, 0, sizeof(out), out, sizeof(in), in), 1793u);
 }
 
 TEST_F(EventLogger, RawFramesPassAsTheyAre) {
