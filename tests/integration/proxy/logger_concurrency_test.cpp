@@ -24,7 +24,7 @@ protected:
     }
     void TearDown() override {
         StopTraffic();
-        if (logger) logger->Release();
+        if (logger) logger->Disconnect(), logger->Release();
         LoggerFixture::TearDown();
     }
     HRESULT Connect() { return logger->Connect(const_cast<char*>("localhost")); }

@@ -80,6 +80,7 @@ protected:
         ASSERT_EQ(logger->Connect(const_cast<char*>("localhost")), S_OK);
     }
     void TearDown() override {
+        logger->Disconnect();
         logger->Release();
         LoggerFixture::TearDown();
     }
