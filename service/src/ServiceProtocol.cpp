@@ -42,8 +42,8 @@ FrameCheck CheckNotificationFrame(const void* bytes, size_t size) noexcept {
     return FrameCheck::Ok;
 }
 
-HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHandler* handler,
-                                  bool* activity) noexcept {
+HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHandler* handler, bool* activity,
+                                  bool recordChecked) noexcept {
     if (activity != nullptr) *activity = false;
     if (frame == nullptr) return ZtAtlCom::E_POINTER;
     if (frame->version != kStreamVersion) return ZT_E_FRAME_VERSION;
@@ -55,7 +55,8 @@ HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHand
     }
     auto* record = reinterpret_cast<ZtEventEntity*>(
         const_cast<uint8_t*>(reinterpret_cast<const uint8_t*>(frame) + kHeaderSize));
-    if (CheckRecord(record, frame->payloadLength, nullptr) != RecordCheck::Ok) return ZT_E_BAD_RECORD;
+    if (!recordChecked && CheckRecord(record, frame->payloadLength, nullptr) != RecordCheck::Ok)
+        return ZT_E_BAD_RECORD;
     if (handler == nullptr) return ZtAtlCom::S_OK;
     switch (type) {
         case kFrameMessageSent: handler->OnNewMessage(record); break;

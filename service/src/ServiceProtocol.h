@@ -100,8 +100,10 @@ FrameCheck CheckNotificationFrame(const void* bytes, size_t size) noexcept;
 // nothing. *activity (when not null) is set unless the version is wrong or the
 // type is 5. A record that does not fit the declared payload is not passed on
 // (ZT_E_BAD_RECORD). A version other than 1 gives ZT_E_FRAME_VERSION.
-HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHandler* handler,
-                                  bool* activity) noexcept;
+// recordChecked: the frame passed CheckNotificationFrame on arrival and has
+// not changed since, so its record needs no second check.
+HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHandler* handler, bool* activity,
+                                  bool recordChecked = false) noexcept;
 
 // The retry policy of requests: error 6 (the service's port not open yet) is
 // retried after 100 ms while the attempt counter is at most 19; error 1797
