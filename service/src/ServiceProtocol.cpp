@@ -69,7 +69,7 @@ HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHand
     return ZtAtlCom::S_OK;
 }
 
-bool RequestRetry::ShouldRetry(uint32_t error, std::vector<unsigned char>& reply) {
+bool RequestRetry::ShouldRetry(uint32_t error, ReplyBuffer& reply) {
     if (error == 0 || !m_adapter.IsConnected()) return false;
     if (error == ZtEventLoggerVdlApi::VDL_ERR_TARGET_PORT_NOT_FOUND && m_counter <= kMaxBusyRetries) {
         OsUserSleep(kBusySleepMs);
@@ -94,9 +94,9 @@ bool RequestRetry::ShouldRetry(uint32_t error, std::vector<unsigned char>& reply
     return false;
 }
 
-uint32_t RequestRetry::Run(std::vector<unsigned char>& reply,
-                           const std::function<uint32_t(std::vector<unsigned char>&)>& send) {
+uint32_t RequestRetry::Run(ReplyBuffer& reply, const std::function<uint32_t(ReplyBuffer&)>& send) {
     for (;;) {
+        ClearSizeHint(reply);
         uint32_t error = send(reply);
         if (error == 0 || !ShouldRetry(error, reply)) return error;
     }
