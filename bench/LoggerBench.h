@@ -32,9 +32,9 @@ inline int64_t NowNs() {
 
 inline const ZtSim::EventGuid kBenchClass{0x5C0FFEE1, 0x2B3C, 0x4D5E, {0x81, 0x92, 0xA3, 0xB4, 0xC5, 0xD6, 0xE7, 0xF8}};
 
-// A notification frame of `type` carrying the record of an event with id,
-// a source (id and name), a JSON attribute and two arguments.
-inline std::vector<uint8_t> EventFrame(ZtSim::EventFrameType type, uint32_t id, bool raised) {
+// An event of the benchmarks: id, a source (id and name), a JSON attribute
+// and two arguments.
+inline ZtSim::EventDescription BenchEvent(uint32_t id) {
     ZtSim::EventDescription d;
     d.eventClass = kBenchClass;
     d.eventId = id;
@@ -43,6 +43,12 @@ inline std::vector<uint8_t> EventFrame(ZtSim::EventFrameType type, uint32_t id, 
     d.source.name = "Line2/Press/HydraulicPump";
     d.jsonAttribute = "{\"line\":2,\"station\":\"press\"}";
     d.arguments = {ZtSim::EventArgument::UInt32(id), ZtSim::EventArgument::Double(1.5)};
+    return d;
+}
+
+// A notification frame of `type` carrying the record of BenchEvent(id).
+inline std::vector<uint8_t> EventFrame(ZtSim::EventFrameType type, uint32_t id, bool raised) {
+    const ZtSim::EventDescription d = BenchEvent(id);
     ZtSim::EventState s;
     s.eventType = type == ZtSim::EventFrameType::MessageSent ? 0 : 1;
     s.isRaised = raised ? 1 : 0;
@@ -137,16 +143,7 @@ struct BenchLogger {
 class BareNotificationReader {
 public:
     BareNotificationReader(uint16_t routerPort, const MrxNetId& target) : socket_(routerPort) {
-        using namespace ZtMrxWire;
-        Header sub;
-        sub.command = static_cast<uint16_t>(Command::AddNotification);
-        sub.invokeId = 1;
-        std::memcpy(sub.targetNetId, target.b, 6);
-        sub.targetPort = ZtSim::kEventLoggerPort;
-        uint8_t attrib[32] = {};
-        socket_.Send(FrameBuilder(sub).U32(ZtSim::kEventNotificationGroup).U32(0).Bytes(attrib, 32).Finish());
-        uint8_t subReply[kHeaderSize + 4];
-        socket_.Recv(subReply, sizeof(subReply));
+        socket_.Subscribe(target.b, ZtSim::kEventLoggerPort, ZtSim::kEventNotificationGroup, 0);
         thread_ = std::thread([this] { Loop(); });
     }
     ~BareNotificationReader() {

@@ -82,17 +82,7 @@ int main() {
     try {
         ZtSim::Simulator sim;
         auto service = ZtSim::EventLoggerOf(sim.Local());
-        for (uint32_t id = 0; id < 10000; ++id) {
-            ZtSim::EventDescription d;
-            d.eventClass = kBenchClass;
-            d.eventId = id;
-            d.severity = static_cast<uint16_t>(id % 5);
-            d.source.id = 7;
-            d.source.name = "Line2/Press/HydraulicPump";
-            d.jsonAttribute = "{\"line\":2,\"station\":\"press\"}";
-            d.arguments = {ZtSim::EventArgument::UInt32(id), ZtSim::EventArgument::Double(1.5)};
-            service->SendMessage(d);
-        }
+        for (uint32_t id = 0; id < 10000; ++id) service->SendMessage(BenchEvent(id));
         ::setenv("ZT_MRX_ROUTER", sim.Address().c_str(), 1);
         BenchLogger logger;
         if (!logger.Connect()) throw std::runtime_error("connect failed");
