@@ -134,7 +134,7 @@ HRESULT AlarmCallbackSink::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS*
         case DispIdAlarmEventRaised: return Raised();
         case DispIdAlarmEventCleared: return Cleared();
         case DispIdAlarmEventConfirmed: return Confirmed();
-        default: return ZtAtlCom::E_NOTIMPL;
+        default: return S_OK;
     }
 }
 
@@ -142,9 +142,10 @@ HRESULT AlarmCallbackSink::Deliver(void (*callback)(void*, void*)) noexcept {
     if (!callback) return S_OK;
     CallbackGate::Pass pass(m_gate);
     if (!pass) return S_OK;
+    // Always S_OK: a failure here would make the logger withhold its own
+    // event of this alarm from every sink (the alarm fires first).
     void* handle = RegisterObject(m_alarm);
-    if (!handle) return ZtAtlCom::E_OUTOFMEMORY;
-    callback(m_context, handle);
+    if (handle) callback(m_context, handle);
     return S_OK;
 }
 
