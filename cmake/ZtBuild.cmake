@@ -68,6 +68,8 @@ endfunction()
 # registered with CTest; it passes when it exits with 0. SIM runs it under
 # zt-sim-run against the simulated demo machine (scenario playing,
 # TIME_SCALE 0.25 unless given).
+set(ZT_SIM_SCENARIO ${PROJECT_SOURCE_DIR}/sim/scenarios/demo_machine.json)
+set(ZT_SIM_RESOURCES ${PROJECT_SOURCE_DIR}/sim/data/demo_machine.resources.json)
 function(zt_add_c_test name)
   cmake_parse_arguments(T "SIM;CONCURRENCY" "TIMEOUT;TIME_SCALE" "SOURCES;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -76,10 +78,11 @@ function(zt_add_c_test name)
   zt_add_program_test(${name} ${name} ${ARGN})
 endfunction()
 
-# zt_add_program_test(<test name> <executable target> [SIM] [TIME_SCALE x] [CONCURRENCY] [LABELS ...] [TIMEOUT s])
+# zt_add_program_test(<test name> <executable target> [SIM] [TIME_SCALE x] [CONCURRENCY] [ARGS ...]
+#                     [LABELS ...] [TIMEOUT s])
 # Registers a run of a program (a C test, an example) with CTest.
 function(zt_add_program_test name target)
-  cmake_parse_arguments(T "SIM;CONCURRENCY" "TIMEOUT;TIME_SCALE" "SOURCES;LABELS" ${ARGN})
+  cmake_parse_arguments(T "SIM;CONCURRENCY" "TIMEOUT;TIME_SCALE" "SOURCES;LABELS;ARGS" ${ARGN})
   set(labels c ${T_LABELS})
   if(T_CONCURRENCY)
     list(APPEND labels concurrency)
@@ -90,12 +93,12 @@ function(zt_add_program_test name target)
       set(T_TIME_SCALE 0.25)
     endif()
     add_test(NAME ${name} COMMAND zt-sim-run --scenario ${ZT_SIM_SCENARIO} --resources ${ZT_SIM_RESOURCES}
-             --time-scale ${T_TIME_SCALE} -- $<TARGET_FILE:${target}>)
+             --time-scale ${T_TIME_SCALE} -- $<TARGET_FILE:${target}> ${T_ARGS})
     if(T_CONCURRENCY)
       set_property(GLOBAL APPEND PROPERTY ZT_CONCURRENCY_TESTS zt-sim-run)
     endif()
   else()
-    add_test(NAME ${name} COMMAND ${target})
+    add_test(NAME ${name} COMMAND ${target} ${T_ARGS})
   endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
