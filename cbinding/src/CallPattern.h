@@ -6,13 +6,14 @@
 //     }
 //
 // Call looks the handle up for interface I (E_NOINTERFACE without calling
-// anything when it is not registered or lacks I), prepares each argument
+// anything when it is not registered or lacks I; see HandleRegistry.h for
+// how the object stays alive during the call), prepares each argument
 // converter in order (a converter that fails ends the call before the
 // method runs), calls the method on the interface pointer, lets each
 // converter hand its output over when the method succeeded, and reports
 // every success as S_OK. Arguments that are not converters pass unchanged.
-// No exception leaves Call; the interface pointer and every temporary are
-// released on all paths.
+// No exception leaves Call; the lookup and every temporary are released on
+// all paths.
 //
 // Converters are classes with Prepare() -> HRESULT, Arg() -> what the
 // method receives, and Finish(HRESULT) -> HRESULT, called after a
@@ -227,17 +228,15 @@ public:
     Optional(Optional&&) = delete;
     HRESULT Prepare() noexcept {
         if (!m_handle) return ZtAtlCom::S_OK;
-        void* p = nullptr;
-        if (!Registry().Query(m_handle, ZtAtlCom::iid_of<I>(), &p)) return ZtAtlCom::E_NOINTERFACE;
-        m_object.Attach(static_cast<I*>(p));
-        return ZtAtlCom::S_OK;
+        m_ref = Registry().Query(m_handle, ZtAtlCom::iid_of<I>());
+        return m_ref ? ZtAtlCom::S_OK : ZtAtlCom::E_NOINTERFACE;
     }
-    Q* Arg() const noexcept { return m_object.p; }
+    Q* Arg() const noexcept { return static_cast<I*>(m_ref.Get()); }
     HRESULT Finish(HRESULT hr) const noexcept { return hr; }
 
 private:
     void* m_handle;
-    CComPtr<I> m_object;
+    HandleRegistry::Ref m_ref;
 };
 
 // ---- the call ----------------------------------------------------------
@@ -268,13 +267,12 @@ HRESULT Finish(T& t, HRESULT hr) noexcept {
 
 }  // namespace detail
 
-// The interface pointer of a handle for I, or null.
+// The interface pointer of a handle for I with a reference of its own, or
+// null (for code that keeps it beyond one call).
 template <class I>
 CComPtr<I> Lookup(const void* handle) noexcept {
-    void* p = nullptr;
-    CComPtr<I> itf;
-    if (Registry().Query(handle, ZtAtlCom::iid_of<I>(), &p)) itf.Attach(static_cast<I*>(p));
-    return itf;
+    HandleRegistry::Ref ref = Registry().Query(handle, ZtAtlCom::iid_of<I>());
+    return CComPtr<I>(static_cast<I*>(ref.Get()));
 }
 
 // The method's own result, or the first converter failure. Successes are
@@ -282,12 +280,14 @@ CComPtr<I> Lookup(const void* handle) noexcept {
 template <class I, class Method, class... Args>
 HRESULT CallRaw(const void* handle, Method method, Args&&... args) noexcept {
     try {
-        CComPtr<I> itf = Lookup<I>(handle);
-        if (!itf) return ZtAtlCom::E_NOINTERFACE;
+        // The record stays pinned, and so the object alive, until the call returns.
+        HandleRegistry::Ref ref = Registry().Query(handle, ZtAtlCom::iid_of<I>());
+        if (!ref) return ZtAtlCom::E_NOINTERFACE;
+        I* itf = static_cast<I*>(ref.Get());
         HRESULT hr = ZtAtlCom::S_OK;
         ((hr = ZtAtlCom::Failed(hr) ? hr : detail::Prepare(args)), ...);
         if (ZtAtlCom::Failed(hr)) return hr;
-        hr = (itf.p->*method)(detail::Arg(args)...);
+        hr = (itf->*method)(detail::Arg(args)...);
         if (ZtAtlCom::Failed(hr)) return hr;
         ((hr = ZtAtlCom::Failed(hr) ? hr : detail::Finish(args, hr)), ...);
         return hr;

@@ -1,6 +1,7 @@
 #include "HandleRegistry.h"
 
 #include <new>
+#include <utility>
 
 namespace ZtProxyC {
 
@@ -9,15 +10,11 @@ using ZtAtlCom::HRESULT;
 using ZtAtlCom::IUnknown;
 using ZtAtlCom::S_OK;
 
+constinit HandleRegistry g_handleRegistry;
+
 namespace {
-
-constinit HandleRegistry g_registry;
-
 constexpr size_t kFirstCapacity = 64;
-
 }  // namespace
-
-HandleRegistry& Registry() noexcept { return g_registry; }
 
 HandleRegistry::~HandleRegistry() {
     // Handles still open at unload are the host's leak: their objects stay.
@@ -27,20 +24,7 @@ HandleRegistry::~HandleRegistry() {
     m_capacity = m_size = 0;
 }
 
-size_t HandleRegistry::Home(const void* key) const noexcept {
-    // Fibonacci hashing: the multiply spreads the pointer's middle bits
-    // (the low ones are alignment) over the top bits kept.
-    return static_cast<size_t>((reinterpret_cast<uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> m_shift);
-}
-
-size_t HandleRegistry::Find(const void* key) const noexcept {
-    if (m_capacity == 0) return 0;
-    const size_t mask = m_capacity - 1;
-    for (size_t i = Home(key);; i = (i + 1) & mask) {
-        if (m_entries[i].key == key) return i;
-        if (m_entries[i].key == nullptr) return m_capacity;
-    }
-}
+// ---- the table ------------------------------------------------------------
 
 bool HandleRegistry::Grow() noexcept {
     const size_t capacity = m_capacity ? m_capacity * 2 : kFirstCapacity;
@@ -78,51 +62,106 @@ void HandleRegistry::Erase(size_t index) noexcept {
     --m_size;
 }
 
-bool HandleRegistry::Register(IUnknown* canonical) noexcept {
-    if (!canonical) return false;
-    ShardedSharedMutex::Exclusive lock(m_lock);
-    size_t i = Find(canonical);
-    if (i < m_capacity && m_capacity != 0) {
-        if (m_entries[i].registrations == UINT32_MAX) return false;
-        ++m_entries[i].registrations;
-        return true;
+// ---- records ----------------------------------------------------------------
+
+// Gives back what a released record holds, once no call runs on it.
+void HandleRegistry::Destroy(Record* record) noexcept {
+    for (auto& slot : record->cache) {
+        if (Cached* c = slot.load(std::memory_order_acquire)) {
+            static_cast<IUnknown*>(c->itf)->Release();
+            delete c;
+        }
     }
-    if ((m_size + 1) * 2 > m_capacity && !Grow()) return false;
-    i = Home(canonical);
-    while (m_entries[i].key) i = (i + 1) & (m_capacity - 1);
-    m_entries[i] = Entry{canonical, 1};
-    ++m_size;
-    return true;
+    IUnknown* object = record->object;
+    delete record;
+    object->Release();  // the last registration's reference
 }
 
-bool HandleRegistry::Query(const void* handle, const ZtAtlCom::IID& iid, void** out) noexcept {
-    *out = nullptr;
-    if (!handle) return false;
-    IUnknown* object = nullptr;
-    {
-        ShardedSharedMutex::Shared lock(m_lock);
-        const size_t i = Find(handle);
-        if (m_capacity == 0 || i == m_capacity) return false;
-        object = m_entries[i].key;
-        // Under the lock: the registration's reference keeps the object
-        // alive until the interface pointer has a reference of its own.
-        if (ZtAtlCom::Failed(object->QueryInterface(iid, out))) *out = nullptr;
+// A first query for iid (no cached answer in the slots before free). Runs
+// under the shared lock: other calls may fill the cache at the same time, so
+// slots are claimed by compare-and-swap and never change afterwards.
+void* HandleRegistry::QueryAndCache(Record* record, const ZtAtlCom::IID& iid, int free, bool* owned) noexcept {
+    void* itf = nullptr;
+    if (ZtAtlCom::Failed(record->object->QueryInterface(iid, &itf)) || !itf) return nullptr;
+    *owned = true;
+    if (free >= kCachedInterfaces) return itf;
+    auto* entry = new (std::nothrow) Cached{iid, itf};
+    if (!entry) return itf;
+    for (int i = free; i < kCachedInterfaces; ++i) {
+        Cached* expected = nullptr;
+        if (record->cache[i].compare_exchange_strong(expected, entry, std::memory_order_acq_rel)) {
+            *owned = false;  // the cache keeps the reference
+            return itf;
+        }
+        if (expected->iid == iid) break;  // another call was first with the same id
     }
-    return *out != nullptr;
+    delete entry;
+    return itf;
+}
+
+// ---- registry operations ----------------------------------------------------
+
+bool HandleRegistry::Register(IUnknown* canonical) noexcept {
+    if (!canonical) return false;
+    // Made before the lock is taken; dropped when the handle exists already.
+    auto* fresh = new (std::nothrow) Record(canonical);
+    bool added = false;
+    {
+        ShardedSharedMutex::Exclusive lock(m_lock);
+        size_t i = Find(canonical);
+        if (m_capacity != 0 && i != m_capacity) {
+            Record* r = m_entries[i].record;
+            if (r->registrations != UINT32_MAX) {
+                ++r->registrations;
+                added = true;
+            }
+        } else if (fresh && ((m_size + 1) * 2 <= m_capacity || Grow())) {
+            i = Home(canonical);
+            while (m_entries[i].key) i = (i + 1) & (m_capacity - 1);
+            m_entries[i] = Entry{canonical, std::exchange(fresh, nullptr)};
+            ++m_size;
+            added = true;
+        }
+    }
+    delete fresh;
+    return added;
 }
 
 HRESULT HandleRegistry::Unregister(void* handle) noexcept {
     if (!handle) return E_INVALIDARG;
+    Record* released = nullptr;
     IUnknown* object = nullptr;
     {
         ShardedSharedMutex::Exclusive lock(m_lock);
         const size_t i = Find(handle);
         if (m_capacity == 0 || i == m_capacity) return E_INVALIDARG;
-        object = m_entries[i].key;
-        if (--m_entries[i].registrations == 0) Erase(i);
+        Record* record = m_entries[i].record;
+        if (--record->registrations == 0) {
+            Erase(i);
+            released = record;
+        } else {
+            object = record->object;
+        }
     }
-    object->Release();
+    if (object) object->Release();  // one of several registrations
+    // Calls still running keep the record; the last of them destroys it.
+    if (released && released->state.fetch_or(kReleased, std::memory_order_acq_rel) == 0) Destroy(released);
     return S_OK;
+}
+
+HandleRegistry::Ref::Ref(Ref&& other) noexcept
+    : m_record(std::exchange(other.m_record, nullptr)),
+      m_itf(std::exchange(other.m_itf, nullptr)),
+      m_owned(std::exchange(other.m_owned, false)) {}
+
+HandleRegistry::Ref& HandleRegistry::Ref::operator=(Ref&& other) noexcept {
+    if (this != &other) {
+        Ref old(std::move(*this));
+        m_record = std::exchange(other.m_record, nullptr);
+        m_itf = std::exchange(other.m_itf, nullptr);
+        m_owned = std::exchange(other.m_owned, false);
+    }
+    return *this;
 }
 
 void* RegisterObject(IUnknown* object) noexcept {

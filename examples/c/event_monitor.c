@@ -62,7 +62,7 @@ static void print_alarm(const char* what, void* alarm) {
     Text t;
     IZtEvent_get_EventId(alarm, &id);
     IZtEvent_get_SeverityLevel(alarm, &severity);
-    printf("  alarm %-9s %4u %-8s %s\n", what, id, severity_name(severity), event_text(alarm, 0, &t));
+    printf("  alarm %-10s %4u %-8s %s\n", what, id, severity_name(severity), event_text(alarm, 0, &t));
     fflush(stdout);
     ReleaseHandle(alarm); /* every handle a callback receives is its own */
 }
@@ -74,7 +74,7 @@ static void on_message(void* context, void* message) {
     source.value[0] = 0;
     IZtEvent_get_EventId(message, &id);
     IZtEvent_get_SourceName(message, copy_text, &source);
-    printf("  message        %4u %-8s %s [%s]\n", id, "", event_text(message, 0, &t), source.value);
+    printf("  message         %4u %-8s %s [%s]\n", id, "", event_text(message, 0, &t), source.value);
     fflush(stdout);
     ReleaseHandle(message);
 }
@@ -109,7 +109,7 @@ static void list_active_alarms(void* logger) {
         IZtEvent_get_EventId(alarm, &id);
         IZtAlarm_get_IsRaised(alarm, &raised);
         IZtAlarm_get_ConfirmationState(alarm, &state);
-        printf("  %4u %-7s %-22s %s\n", id, raised ? "raised" : "cleared",
+        printf("  %4u %-7s %-24s %s\n", id, raised ? "raised" : "cleared",
                state == ConfirmationWaitForConfirmation ? "waiting for confirmation" : "", event_text(alarm, 0, &t));
         ReleaseHandle(alarm);
     }

@@ -88,6 +88,7 @@ static const int kLacking[K_COUNT] = {
 };
 
 static void* g_valid[K_COUNT];    /* a live handle of each kind (none for K_SINK) */
+static void* g_keepers[4];        /* collections that keep released items alive */
 static void* g_released[K_COUNT]; /* a handle of each kind whose registrations are all given back */
 
 static void reset(Probe* p, int nul) {
@@ -152,10 +153,12 @@ static void* item(void* collection, HRESULT (*get)(void*, int, void**)) {
     return get(collection, 0, &h) == S_OK ? h : NULL;
 }
 
-/* Another registration of an item the collection keeps alive, given back at once. */
-static void* released_item(void* collection, HRESULT (*get)(void*, int, void**)) {
-    void* h = item(collection, get);
-    if (h) ReleaseHandle(h);
+/* An item the collection keeps alive (another object than the valid one),
+ * its handle given back at once. */
+static void* released_item(void* collection, int index, HRESULT (*get)(void*, int, void**)) {
+    void* h = NULL;
+    if (get(collection, index, &h) != S_OK) return NULL;
+    ReleaseHandle(h);
     return h;
 }
 
@@ -185,6 +188,7 @@ static int setup(void) {
     V_VT(&v) = VT_BSTR;
     V_BSTR(&v) = "Z";
     ZT_CHECK_HR(S_OK, IZtArguments_Add(g_valid[K_ARGS], &v));
+    ZT_CHECK_HR(S_OK, IZtArguments_Add(g_valid[K_ARGS], &v));
     g_valid[K_ENTRY] = item(g_valid[K_ARGS], IZtArguments_get_Item);
 
     ZT_CHECK_HR(S_OK, IZtEventLogger_AdviseCallbacks(g_valid[K_LOGGER], &callbacks, &messages, &cookie));
@@ -201,7 +205,7 @@ static int setup(void) {
     mtx_destroy(&messages.lock);
     if (!messages.mine || !messages.other) return 0;
 
-    for (until = zt_now_ms() + 10000; zt_now_ms() < until && count == 0; zt_sleep_ms(20)) {
+    for (until = zt_now_ms() + 10000; zt_now_ms() < until && count < 2; zt_sleep_ms(20)) {
         if (g_valid[K_ALARMS]) ReleaseHandle(g_valid[K_ALARMS]);
         g_valid[K_ALARMS] = NULL;
         IZtEventLogger_get_ActiveAlarms(g_valid[K_LOGGER], &g_valid[K_ALARMS]);
@@ -221,13 +225,22 @@ static int setup(void) {
             return 0;
         }
 
-    /* Last, so that no registration follows a release. */
-    g_released[K_ALARM] = released_item(g_valid[K_ALARMS], IZtAlarmCollection_get_Item);
+    /* Items of the same collections, or of second ones with new objects. */
+    IZtEventLogger_GetLoggedEvents(g_valid[K_LOGGER], 20, &g_keepers[0]);
+    IZtMessage3_GetCauseRemedy(g_valid[K_MESSAGE], 1033, &g_keepers[1]);
+    IZtMessage3_GetDetails(g_valid[K_MESSAGE], 1033, &g_keepers[2]);
+    g_released[K_ALARM] = released_item(g_valid[K_ALARMS], 1, IZtAlarmCollection_get_Item);
     g_released[K_EVENT] = g_released[K_ALARM];
-    g_released[K_LOGGED] = released_item(g_valid[K_LOGGEDS], IZtLoggedEventCollection_get_Item);
-    g_released[K_CAUSE] = released_item(g_valid[K_CAUSES], IZtCauseRemedyCollection_get_Item);
-    g_released[K_DETAIL] = released_item(g_valid[K_DETAILS], IZtDetailCollection_get_Item);
-    g_released[K_ENTRY] = released_item(g_valid[K_ARGS], IZtArguments_get_Item);
+    g_released[K_LOGGED] = released_item(g_keepers[0], 0, IZtLoggedEventCollection_get_Item);
+    g_released[K_CAUSE] = released_item(g_keepers[1], 0, IZtCauseRemedyCollection_get_Item);
+    g_released[K_DETAIL] = released_item(g_keepers[2], 0, IZtDetailCollection_get_Item);
+    g_released[K_ENTRY] = released_item(g_valid[K_ARGS], 1, IZtArguments_get_Item);
+    for (k = 0; k < K_COUNT; ++k)
+        if (k != K_SINK && g_released[k] == g_valid[k]) {
+            fprintf(stderr, "released handle of kind %d is a valid one\n", k);
+            return 0;
+        }
+    /* Last, so that no registration follows a release of an object that is gone. */
     g_released[K_MESSAGE] = released_object(messages.other);
     g_released[K_SOURCE] = released_object(create(CLSID_ZtSourceInfo));
     g_released[K_ARGS] = released_object(create(CLSID_ZtArguments));
@@ -275,5 +288,6 @@ int main(int argc, char** argv) {
 
     for (k = 0; k < K_COUNT; ++k)
         if (g_valid[k] && k != K_EVENT) ZT_CHECK_HR(S_OK, ReleaseHandle(g_valid[k]));
+    for (k = 0; k < 3; ++k) ZT_CHECK_HR(S_OK, ReleaseHandle(g_keepers[k]));
     return zt_result();
 }

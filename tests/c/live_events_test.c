@@ -243,6 +243,8 @@ static void test_filters_and_settings(void) {
     void* logger = zt_connected_logger();
     GUID filterClass = ZT_CLSID_ZtEventFilter_INIT, settingsClass = ZT_CLSID_ZtExportSettings_INIT;
     void *filter = NULL, *settings = NULL, *events = NULL;
+    const HRESULT kNotFound = (HRESULT)0x9811070Cu;
+    HRESULT hr;
     int count = -1;
     ZT_REQUIRE_VOID(logger);
     ZT_CHECK_HR(S_OK, CreateHandle(filterClass, &filter));
@@ -258,10 +260,13 @@ static void test_filters_and_settings(void) {
     ZT_CHECK(severity_at_least(events, SeverityWarning));
     ReleaseHandle(events);
 
-    /* Filters: none (all alarms), one, and a handle of something else
-     * (refused before anything is sent); an invalid filter is the logger's. */
-    ZT_CHECK_HR(S_OK, IZtEventLogger3_ConfirmAlarms(logger, 0, NULL));
-    ZT_CHECK_HR(S_OK, IZtEventLogger3_ConfirmAlarms(logger, 0, filter));
+    /* Filters: none (all alarms) and one reach the controller (which may
+     * find nothing to confirm), a handle of something else is refused before
+     * anything is sent, an invalid filter is the logger's to refuse. */
+    hr = IZtEventLogger3_ConfirmAlarms(logger, 0, NULL);
+    ZT_CHECK(hr == S_OK || hr == kNotFound);
+    hr = IZtEventLogger3_ConfirmAlarms(logger, 0, filter);
+    ZT_CHECK(hr == S_OK || hr == kNotFound);
     ZT_CHECK_HR(E_NOINTERFACE, IZtEventLogger3_ConfirmAlarms(logger, 0, settings));
     ZT_CHECK_HR(E_NOINTERFACE, IZtEventLogger3_ClearAlarms(logger, 0, 0, settings));
     ZT_CHECK_HR(E_NOINTERFACE, IZtEventLogger3_GetLoggedEvents2(logger, filter, &events));
