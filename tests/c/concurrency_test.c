@@ -30,6 +30,14 @@ static void on_event(void* context, void* object) {
     ReleaseHandle(object);
 }
 
+static int active_alarms(void) {
+    void* alarms = NULL;
+    int count = 0;
+    if (IZtEventLogger_get_ActiveAlarms(g_logger, &alarms) == S_OK) IZtAlarmCollection_get_Count(alarms, &count);
+    ReleaseHandle(alarms);
+    return count;
+}
+
 /* Reads every active alarm of a fresh snapshot. */
 static void read_alarms(void) {
     void* alarms = NULL;
@@ -70,26 +78,31 @@ static void make_and_drop(void) {
     for (i = 0; i < 16; ++i) T_CHECK(ReleaseHandle(own[i]) == S_OK);
 }
 
-static int worker(void* arg) {
+/* At least kRounds rounds and long enough for the scenario to raise and
+ * clear alarms meanwhile. Thread 0 also advises callbacks and unadvises
+ * them again now and then, while events arrive. */
+static void* worker(void* arg) {
     const int index = (int)(size_t)arg;
+    const double until = zt_now_ms() + 1500;
     ZtEventLoggerCallbacks callbacks = {on_event, on_event, NULL, NULL};
+    unsigned int cookie = 0;
     int round;
-    for (round = 0; round < kRounds; ++round) {
+    for (round = 0; round < kRounds || zt_now_ms() < until; ++round) {
         read_entries(round + index);
         if (round % 4 == index % 4) read_alarms();
         if (round % 10 == 0) make_and_drop();
-        if (index == 0 && round % 50 == 0) {
-            unsigned int cookie = 0;
+        if (index == 0 && round % 100 == 0) {
+            if (cookie) T_CHECK(IZtEventLogger_UnadviseCallbacks(g_logger, cookie) == S_OK);
+            cookie = 0;
             T_CHECK(IZtEventLogger_AdviseCallbacks(g_logger, &callbacks, NULL, &cookie) == S_OK);
-            zt_sleep_ms(20);
-            T_CHECK(IZtEventLogger_UnadviseCallbacks(g_logger, cookie) == S_OK);
         }
     }
-    return 0;
+    if (cookie) T_CHECK(IZtEventLogger_UnadviseCallbacks(g_logger, cookie) == S_OK);
+    return NULL;
 }
 
 int main(void) {
-    thrd_t threads[kThreads];
+    pthread_t threads[kThreads];
     GUID argumentsClass = ZT_CLSID_ZtArguments_INIT, filterClass = ZT_CLSID_ZtEventFilter_INIT;
     void* entry = NULL;
     int i;
@@ -106,9 +119,11 @@ int main(void) {
         ZT_CHECK_HR(S_OK, IZtArguments_Add(g_arguments, &v));
     }
 
-    for (i = 0; i < kThreads; ++i) ZT_REQUIRE(thrd_create(&threads[i], worker, (void*)(size_t)i) == thrd_success);
-    for (i = 0; i < kThreads; ++i) thrd_join(threads[i], NULL);
+    for (double until = zt_now_ms() + 5000; zt_now_ms() < until && active_alarms() < 2;) zt_sleep_ms(10);
+    for (i = 0; i < kThreads; ++i) ZT_REQUIRE(pthread_create(&threads[i], NULL, worker, (void*)(size_t)i) == 0);
+    for (i = 0; i < kThreads; ++i) pthread_join(threads[i], NULL);
     zt_failures += atomic_load(&g_failures);
+    ZT_CHECK(atomic_load(&g_events) > 0);
 
     /* Every registration was given back: an entry's handle is dead once more. */
     ZT_CHECK_HR(S_OK, IZtArguments_get_Item(g_arguments, 0, &entry));

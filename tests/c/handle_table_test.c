@@ -124,7 +124,7 @@ static void expect(const Row* row, const char* what, void* handle, int nul, HRES
 static const GUID kAxes = {0x4A6F1C2Eu, 0x8B3D, 0x4F51, {0x9C, 0x07, 0x2E, 0x5B, 0x7A, 0x9D, 0x1F, 0x30}};
 
 typedef struct Messages {
-    mtx_t lock;
+    pthread_mutex_t lock;
     void* mine;  /* the message this test sends (class kAxes, id 10: it has texts) */
     void* other; /* one of the scenario's */
 } Messages;
@@ -136,10 +136,10 @@ static void on_message(void* context, void* message) {
     int keep = 0;
     IZtEvent_get_EventClass(message, &cls);
     IZtEvent_get_EventId(message, &id);
-    mtx_lock(&m->lock);
+    pthread_mutex_lock(&m->lock);
     if (memcmp(&cls, &kAxes, sizeof cls) == 0 && id == 10 && !m->mine) m->mine = message, keep = 1;
     else if (!m->other) m->other = message, keep = 1;
-    mtx_unlock(&m->lock);
+    pthread_mutex_unlock(&m->lock);
     if (!keep) ReleaseHandle(message);
 }
 
@@ -178,7 +178,7 @@ static int setup(void) {
     int count = 0, k;
 
     memset(&messages, 0, sizeof messages);
-    mtx_init(&messages.lock, mtx_plain);
+    pthread_mutex_init(&messages.lock, NULL);
     g_valid[K_LOGGER] = zt_connected_logger();
     if (!g_valid[K_LOGGER]) return 0;
     g_valid[K_SOURCE] = create(CLSID_ZtSourceInfo);
@@ -195,14 +195,14 @@ static int setup(void) {
     ZT_CHECK_HR(S_OK, IZtEventLogger2_SendZtMessage(g_valid[K_LOGGER], kAxes, 10, SeverityInfo, NULL,
                                                     g_valid[K_SOURCE], g_valid[K_ARGS]));
     for (until = zt_now_ms() + 10000; zt_now_ms() < until; zt_sleep_ms(10)) {
-        mtx_lock(&messages.lock);
+        pthread_mutex_lock(&messages.lock);
         k = messages.mine && messages.other;
-        mtx_unlock(&messages.lock);
+        pthread_mutex_unlock(&messages.lock);
         if (k) break;
     }
     ZT_CHECK_HR(S_OK, IZtEventLogger_UnadviseCallbacks(g_valid[K_LOGGER], cookie));
     g_valid[K_MESSAGE] = messages.mine;
-    mtx_destroy(&messages.lock);
+    pthread_mutex_destroy(&messages.lock);
     if (!messages.mine || !messages.other) return 0;
 
     for (until = zt_now_ms() + 10000; zt_now_ms() < until && count < 2; zt_sleep_ms(20)) {

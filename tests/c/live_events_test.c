@@ -7,7 +7,7 @@
 #include "ZtCTest.h"
 
 typedef struct Counts {
-    mtx_t lock;
+    pthread_mutex_t lock;
     int messages, raised, cleared, confirmed, removed;
     int raisedReadBack;   /* raised alarms whose properties read back from inside the callback */
     int raisedWithText;   /* ... and whose text came from the controller */
@@ -22,24 +22,24 @@ static void on_alarm_cleared(void* context, void* alarm) {
     Counts* c = (Counts*)context;
     char raised = 9;
     IZtAlarm_get_IsRaised(alarm, &raised);
-    mtx_lock(&c->lock);
+    pthread_mutex_lock(&c->lock);
     c->alarmCleared += raised == 0;
-    mtx_unlock(&c->lock);
+    pthread_mutex_unlock(&c->lock);
     ReleaseHandle(alarm);
 }
 static void on_alarm_confirmed(void* context, void* alarm) {
     Counts* c = (Counts*)context;
-    mtx_lock(&c->lock);
+    pthread_mutex_lock(&c->lock);
     ++c->alarmConfirmed;
-    mtx_unlock(&c->lock);
+    pthread_mutex_unlock(&c->lock);
     ReleaseHandle(alarm);
 }
 
 static void on_message(void* context, void* message) {
     Counts* c = (Counts*)context;
-    mtx_lock(&c->lock);
+    pthread_mutex_lock(&c->lock);
     ++c->messages;
-    mtx_unlock(&c->lock);
+    pthread_mutex_unlock(&c->lock);
     ReleaseHandle(message);
 }
 
@@ -55,28 +55,28 @@ static void on_raised(void* context, void* alarm) {
     readBack = IZtEvent_get_EventId(alarm, &id) == S_OK && id != 0 && IZtAlarm_get_IsRaised(alarm, &raised) == S_OK &&
                raised == 1;
     IZtEvent_GetText(alarm, 1033, zt_text_cb, &text);
-    mtx_lock(&c->lock);
+    pthread_mutex_lock(&c->lock);
     ++c->raised;
     c->raisedReadBack += readBack;
     c->raisedWithText += text.text[0] != 0;
     advise = !c->alarmAdvised;
     c->alarmAdvised = 1;
-    mtx_unlock(&c->lock);
+    pthread_mutex_unlock(&c->lock);
     if (advise) {
         HRESULT hr = IZtAlarm_AdviseCallbacks(alarm, &alarmCallbacks, c, &cookie);
-        mtx_lock(&c->lock);
+        pthread_mutex_lock(&c->lock);
         c->alarmAdvise = hr;
-        mtx_unlock(&c->lock);
+        pthread_mutex_unlock(&c->lock);
     }
     ReleaseHandle(alarm);
 }
 
 static void on_changed(Counts* c, void* alarm, char removed, int* counter) {
-    mtx_lock(&c->lock);
+    pthread_mutex_lock(&c->lock);
     ++*counter;
     c->removed += removed == 1;
     c->badRemovedFlag += removed != 0 && removed != 1;
-    mtx_unlock(&c->lock);
+    pthread_mutex_unlock(&c->lock);
     ReleaseHandle(alarm);
 }
 static void on_cleared(void* context, void* alarm, char removed) {
@@ -90,7 +90,7 @@ static void on_confirmed(void* context, void* alarm, char removed) {
 
 /* Unadvises its own advise from inside its first call. */
 typedef struct Once {
-    mtx_t lock;
+    pthread_mutex_t lock;
     void* logger;
     unsigned int cookie;
     int calls;
@@ -100,14 +100,14 @@ typedef struct Once {
 static void once(void* context, void* object) {
     Once* o = (Once*)context;
     int first;
-    mtx_lock(&o->lock);
+    pthread_mutex_lock(&o->lock);
     first = o->calls++ == 0;
-    mtx_unlock(&o->lock);
+    pthread_mutex_unlock(&o->lock);
     if (first) {
         HRESULT hr = IZtEventLogger_UnadviseCallbacks(o->logger, o->cookie);
-        mtx_lock(&o->lock);
+        pthread_mutex_lock(&o->lock);
         o->unadvised = hr;
-        mtx_unlock(&o->lock);
+        pthread_mutex_unlock(&o->lock);
     }
     ReleaseHandle(object);
 }
@@ -117,7 +117,7 @@ typedef struct Dropper {
     void* logger;
     int done;
     HRESULT released;
-    mtx_t lock;
+    pthread_mutex_t lock;
 } Dropper;
 
 static Dropper g_dropper; /* outlives the logger's worker thread */
@@ -126,25 +126,25 @@ static void drop_logger(void* context, void* object) {
     Dropper* d = (Dropper*)context;
     void* logger = NULL;
     ReleaseHandle(object);
-    mtx_lock(&d->lock);
+    pthread_mutex_lock(&d->lock);
     logger = d->logger;
     d->logger = NULL;
-    mtx_unlock(&d->lock);
+    pthread_mutex_unlock(&d->lock);
     if (logger) {
         HRESULT hr = ReleaseHandle(logger);
-        mtx_lock(&d->lock);
+        pthread_mutex_lock(&d->lock);
         d->released = hr;
         d->done = 1;
-        mtx_unlock(&d->lock);
+        pthread_mutex_unlock(&d->lock);
     }
 }
 
 static int counts_reached(Counts* c) {
     int ok;
-    mtx_lock(&c->lock);
+    pthread_mutex_lock(&c->lock);
     ok = c->messages >= 1 && c->raised >= 3 && c->cleared >= 2 && c->confirmed >= 1 && c->removed >= 1 &&
          c->alarmCleared >= 1;
-    mtx_unlock(&c->lock);
+    pthread_mutex_unlock(&c->lock);
     return ok;
 }
 
@@ -159,44 +159,44 @@ static void test_callbacks(void) {
 
     memset(&c, 0, sizeof c);
     memset(&o, 0, sizeof o);
-    mtx_init(&c.lock, mtx_plain);
-    mtx_init(&o.lock, mtx_plain);
+    pthread_mutex_init(&c.lock, NULL);
+    pthread_mutex_init(&o.lock, NULL);
     c.logger = o.logger = zt_connected_logger();
     ZT_REQUIRE_VOID(c.logger);
     ZT_CHECK_HR(S_OK, IZtEventLogger_AdviseCallbacks(c.logger, &callbacks, &c, &cookie));
     ZT_CHECK(cookie != 0);
-    mtx_lock(&o.lock); /* the callback must see the cookie */
+    pthread_mutex_lock(&o.lock); /* the callback must see the cookie */
     ZT_CHECK_HR(S_OK, IZtEventLogger_AdviseCallbacks(o.logger, &onceCallbacks, &o, &o.cookie));
-    mtx_unlock(&o.lock);
+    pthread_mutex_unlock(&o.lock);
 
     for (until = zt_now_ms() + 20000; zt_now_ms() < until && !counts_reached(&c);) zt_sleep_ms(20);
     ZT_CHECK(counts_reached(&c));
-    mtx_lock(&c.lock);
+    pthread_mutex_lock(&c.lock);
     ZT_CHECK(c.raisedReadBack == c.raised);
     ZT_CHECK(c.raisedWithText == c.raised);
     ZT_CHECK(c.badRemovedFlag == 0);
     ZT_CHECK_HR(S_OK, c.alarmAdvise);
-    mtx_unlock(&c.lock);
-    mtx_lock(&o.lock);
+    pthread_mutex_unlock(&c.lock);
+    pthread_mutex_lock(&o.lock);
     ZT_CHECK(o.calls == 1);
     ZT_CHECK(o.unadvised == S_OK);
-    mtx_unlock(&o.lock);
+    pthread_mutex_unlock(&o.lock);
 
     ZT_CHECK_HR(CONNECT_E_NOCONNECTION, IZtEventLogger_UnadviseCallbacks(c.logger, o.cookie));
     ZT_CHECK_HR(CONNECT_E_NOCONNECTION, IZtEventLogger_UnadviseCallbacks(c.logger, 999));
     ZT_CHECK_HR(S_OK, IZtEventLogger_UnadviseCallbacks(c.logger, cookie));
     /* Once unadvised nothing more arrives. */
-    mtx_lock(&c.lock);
+    pthread_mutex_lock(&c.lock);
     before = c.raised + c.cleared + c.confirmed + c.messages;
-    mtx_unlock(&c.lock);
+    pthread_mutex_unlock(&c.lock);
     zt_sleep_ms(1500);
-    mtx_lock(&c.lock);
+    pthread_mutex_lock(&c.lock);
     ZT_CHECK(before == c.raised + c.cleared + c.confirmed + c.messages);
-    mtx_unlock(&c.lock);
+    pthread_mutex_unlock(&c.lock);
 
     ZT_CHECK_HR(S_OK, ReleaseHandle(c.logger));
-    mtx_destroy(&c.lock);
-    mtx_destroy(&o.lock);
+    pthread_mutex_destroy(&c.lock);
+    pthread_mutex_destroy(&o.lock);
 }
 
 static void test_release_from_callback(void) {
@@ -209,15 +209,15 @@ static void test_release_from_callback(void) {
     void* logger = zt_connected_logger();
     ZT_REQUIRE_VOID(logger);
     memset(dp, 0, sizeof *dp);
-    mtx_init(&dp->lock, mtx_plain);
-    mtx_lock(&dp->lock);
+    pthread_mutex_init(&dp->lock, NULL);
+    pthread_mutex_lock(&dp->lock);
     dp->logger = logger;
     ZT_CHECK_HR(S_OK, IZtEventLogger_AdviseCallbacks(logger, &callbacks, dp, &cookie));
-    mtx_unlock(&dp->lock);
+    pthread_mutex_unlock(&dp->lock);
     for (until = zt_now_ms() + 10000; zt_now_ms() < until && !done; zt_sleep_ms(10)) {
-        mtx_lock(&dp->lock);
+        pthread_mutex_lock(&dp->lock);
         done = dp->done;
-        mtx_unlock(&dp->lock);
+        pthread_mutex_unlock(&dp->lock);
     }
     ZT_CHECK(done);
     ZT_CHECK_HR(S_OK, dp->released);
