@@ -43,8 +43,10 @@ TEST(Interop, EachTypeCarriesItsLowBytesBothWays) {
         EXPECT_EQ(v.ullVal, expected);
         CComVariant cv(v);
         Primitive out = Interop::FromVariant(cv);
-        EXPECT_EQ(out.type, row.type);
-        EXPECT_EQ(out.value.u64, expected);
+        const std::int32_t type = out.type;
+        const std::uint64_t value = out.value.u64;  // packed: read by value, not by reference
+        EXPECT_EQ(type, row.type);
+        EXPECT_EQ(value, expected);
     }
 }
 
@@ -60,15 +62,20 @@ TEST(Interop, OtherCodesAndTypesGiveNothing) {
         CComVariant v(7);
         v.vt = vt;
         Primitive p = Interop::FromVariant(v);
-        EXPECT_EQ(p.type, 0) << vt;
-        EXPECT_EQ(p.value.u64, 0u) << vt;
+        const std::int32_t type = p.type;
+        const std::uint64_t value = p.value.u64;
+        EXPECT_EQ(type, 0) << vt;
+        EXPECT_EQ(value, 0u) << vt;
     }
     for (const CComVariant* v : {&flag, &text, &none}) {
         Primitive p = Interop::FromVariant(*v);
-        EXPECT_EQ(p.type, 0);
-        EXPECT_EQ(p.value.u64, 0u);
+        const std::int32_t type = p.type;
+        const std::uint64_t value = p.value.u64;
+        EXPECT_EQ(type, 0);
+        EXPECT_EQ(value, 0u);
     }
-    EXPECT_EQ(Interop::FromVariant(i4).type, 3);
+    const std::int32_t i4Type = Interop::FromVariant(i4).type;
+    EXPECT_EQ(i4Type, 3);
 }
 
 }  // namespace
