@@ -53,58 +53,58 @@ HRESULT UnadviseSink(IConnectionPoint* point, unsigned int cookie) noexcept {
     return point->Unadvise(cookie);
 }
 
+// Advises a new sink of type Sink, made by make(), on the events of the
+// handle's object, which must answer Source. E_NOINTERFACE comes first, as
+// for every lookup; then the pointers.
+template <class Source, class Events, class Callbacks, class Make>
+HRESULT Advise(void* h, const Callbacks* callbacks, unsigned int* cookie, Make make) noexcept {
+    try {
+        CComPtr<IConnectionPoint> point;
+        HRESULT hr = FindPoint<Source>(h, ZtAtlCom::iid_of<Events>(), point);
+        if (hr == ZtAtlCom::E_NOINTERFACE) return hr;
+        if (!callbacks || !cookie) return ZtAtlCom::E_INVALIDARG;
+        if (ZtAtlCom::Failed(hr)) return hr;
+        Events* sink = make();
+        if (!sink) return ZtAtlCom::E_OUTOFMEMORY;
+        return AdviseSink(point, sink, cookie);
+    } catch (...) {
+        return ZtAtlCom::detail::HResultFromCurrentException();
+    }
+}
+
+template <class Source, class Events>
+HRESULT Unadvise(void* h, unsigned int cookie) noexcept {
+    try {
+        CComPtr<IConnectionPoint> point;
+        HRESULT hr = FindPoint<Source>(h, ZtAtlCom::iid_of<Events>(), point);
+        return ZtAtlCom::Failed(hr) ? hr : Normalise(UnadviseSink(point, cookie));
+    } catch (...) {
+        return ZtAtlCom::detail::HResultFromCurrentException();
+    }
+}
+
 }  // namespace
 
 ZTC_API HRESULT IZtEventLogger_AdviseCallbacks(void* h, const ZtEventLoggerCallbacks* callbacks, void* context,
                                                unsigned int* cookie) noexcept {
-    try {
-        CComPtr<IConnectionPoint> point;
-        HRESULT hr = FindPoint<IZtEventLogger>(h, ZtEventLoggerVdlProxy::IID__IZtEventLoggerEvents, point);
-        if (hr == ZtAtlCom::E_NOINTERFACE) return hr;
-        if (!callbacks || !cookie) return ZtAtlCom::E_INVALIDARG;
-        if (ZtAtlCom::Failed(hr)) return hr;
-        auto* sink = new (std::nothrow) LoggerCallbackSink(*callbacks, context);
-        if (!sink) return ZtAtlCom::E_OUTOFMEMORY;
-        return AdviseSink(point, static_cast<ZtEventLoggerVdlProxy::_IZtEventLoggerEvents*>(sink), cookie);
-    } catch (...) {
-        return ZtAtlCom::detail::HResultFromCurrentException();
-    }
+    return Advise<IZtEventLogger, ZtEventLoggerVdlProxy::_IZtEventLoggerEvents>(h, callbacks, cookie, [&] {
+        return new (std::nothrow) LoggerCallbackSink(*callbacks, context);
+    });
 }
 
 ZTC_API HRESULT IZtEventLogger_UnadviseCallbacks(void* h, unsigned int cookie) noexcept {
-    try {
-        CComPtr<IConnectionPoint> point;
-        HRESULT hr = FindPoint<IZtEventLogger>(h, ZtEventLoggerVdlProxy::IID__IZtEventLoggerEvents, point);
-        return ZtAtlCom::Failed(hr) ? hr : Normalise(UnadviseSink(point, cookie));
-    } catch (...) {
-        return ZtAtlCom::detail::HResultFromCurrentException();
-    }
+    return Unadvise<IZtEventLogger, ZtEventLoggerVdlProxy::_IZtEventLoggerEvents>(h, cookie);
 }
 
 ZTC_API HRESULT IZtAlarm_AdviseCallbacks(void* h, const ZtAlarmCallbacks* callbacks, void* context,
                                          unsigned int* cookie) noexcept {
-    try {
-        CComPtr<IConnectionPoint> point;
-        HRESULT hr = FindPoint<IZtAlarm>(h, ZtEventLoggerVdlProxy::IID__IZtAlarmEvents, point);
-        if (hr == ZtAtlCom::E_NOINTERFACE) return hr;
-        if (!callbacks || !cookie) return ZtAtlCom::E_INVALIDARG;
-        if (ZtAtlCom::Failed(hr)) return hr;
-        // A registered handle is the alarm's canonical IUnknown: the sink
-        // registers it again for each callback.
-        auto* sink = new (std::nothrow) AlarmCallbackSink(*callbacks, context, static_cast<IUnknown*>(h));
-        if (!sink) return ZtAtlCom::E_OUTOFMEMORY;
-        return AdviseSink(point, static_cast<ZtEventLoggerVdlProxy::_IZtAlarmEvents*>(sink), cookie);
-    } catch (...) {
-        return ZtAtlCom::detail::HResultFromCurrentException();
-    }
+    // A registered handle is the alarm's canonical IUnknown: the sink
+    // registers it again for each callback.
+    return Advise<IZtAlarm, ZtEventLoggerVdlProxy::_IZtAlarmEvents>(h, callbacks, cookie, [&] {
+        return new (std::nothrow) AlarmCallbackSink(*callbacks, context, static_cast<IUnknown*>(h));
+    });
 }
 
 ZTC_API HRESULT IZtAlarm_UnadviseCallbacks(void* h, unsigned int cookie) noexcept {
-    try {
-        CComPtr<IConnectionPoint> point;
-        HRESULT hr = FindPoint<IZtAlarm>(h, ZtEventLoggerVdlProxy::IID__IZtAlarmEvents, point);
-        return ZtAtlCom::Failed(hr) ? hr : Normalise(UnadviseSink(point, cookie));
-    } catch (...) {
-        return ZtAtlCom::detail::HResultFromCurrentException();
-    }
+    return Unadvise<IZtAlarm, ZtEventLoggerVdlProxy::_IZtAlarmEvents>(h, cookie);
 }
