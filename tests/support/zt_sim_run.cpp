@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -110,6 +110,7 @@ TEST_F(LoggerResync, AHostFollowingTheEventsEndsWithTheControllersListAfterAnOve
             for (const SeenCall& call : sink.Calls()) storms += call.id == DispIdMessageSent && call.eventId == 98;
             EXPECT_EQ(storms, 0u) << "a frame followed the loss after all";
         }
+        logger->Disconnect();  // the sink is this iteration's
         logger->Release();
     }
 }
