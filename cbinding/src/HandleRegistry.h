@@ -95,7 +95,9 @@ private:
         ZtAtlCom::IID iid;
         void* itf;  // holds one reference
     };
-    struct Record {
+    // A line of its own: the running-call count of one object must not share
+    // a cache line with another's (two threads on two objects would contend).
+    struct alignas(64) Record {
         explicit Record(ZtAtlCom::IUnknown* o) noexcept : object(o) {}
         ZtAtlCom::IUnknown* const object;
         uint32_t registrations = 1;       // guarded by the exclusive lock
