@@ -15,9 +15,7 @@
 #include <spawn.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -152,8 +150,8 @@ int main(int argc, char** argv) {
         // Set before the child exists; it inherits the environment.
         ::setenv("ZT_MRX_ROUTER", sim.Address().c_str(), 1);
         pid_t child = 0;
-        if (posix_spawnp(&child, o.command[0], nullptr, nullptr, o.command.data(), environ) != 0) {
-            std::fprintf(stderr, "zt-sim-run: cannot start %s: %s\n", o.command[0], std::strerror(errno));
+        if (int err = posix_spawnp(&child, o.command[0], nullptr, nullptr, o.command.data(), environ); err != 0) {
+            std::fprintf(stderr, "zt-sim-run: cannot start %s: %s\n", o.command[0], std::strerror(err));
             return 127;
         }
         const int status = WaitForChild(child, o.timeoutSeconds);
