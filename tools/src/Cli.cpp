@@ -85,7 +85,6 @@ void BuildApp(CLI::App& app, ToolContext& ctx) {
     app.footer("Exit status: 0 done, 1 the operation failed (the error is printed), 2 the command line is wrong.\n"
                "Filters: docs/filter-syntax.md. Reference: docs/zt-eventlog.md.");
     AddGlobalOptions(app, ctx.options);
-    AddDemoCommand(app, ctx);
     AddWatchCommands(app, ctx);
     AddEventCommands(app, ctx);
     AddTextCommands(app, ctx);

@@ -63,7 +63,6 @@ void AddTargetCommands(CLI::App& app, ToolContext& ctx);
 void AddEventCommands(CLI::App& app, ToolContext& ctx);
 void AddTextCommands(CLI::App& app, ToolContext& ctx);
 void AddWatchCommands(CLI::App& app, ToolContext& ctx);
-void AddDemoCommand(CLI::App& app, ToolContext& ctx);
 
 // Sets the action of sub: it runs after all options are read.
 void OnRun(CLI::App* sub, ToolContext& ctx, CommandAction action);
