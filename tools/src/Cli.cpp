@@ -144,6 +144,17 @@ int RunCli(const std::vector<std::string>& args, CliStreams streams, const std::
         argvText.insert(argvText.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (auto& a : argvText) argv.push_back(a.data());
+        // CLI11 would only say that a subcommand is required.
+        if (!args.empty() && !args[0].empty() && args[0][0] != '-') {
+            bool known = false;
+            for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
+                if (sub->check_name(args[0])) known = true;
+            if (!known) {
+                streams.err << "zt-eventlog: unknown subcommand '" << args[0]
+                            << "'\n(zt-eventlog --help lists the subcommands)\n";
+                return kExitUsage;
+            }
+        }
         try {
             app.parse(static_cast<int>(argv.size()), argv.data());
         } catch (const CLI::CallForHelp& e) {

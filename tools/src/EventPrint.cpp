@@ -88,7 +88,7 @@ Table EventTable(const Output& out, const std::vector<EventItem>& items, bool lo
         const auto& v = item.view;
         std::string text = v.Text();
         if (textWidth) text = Clip(text, textWidth);
-        std::string raised = ZtTool::FileTimeToLocalText(v.raised);
+        std::string raised = ZtTool::FileTimeToLocalText(v.raised, textWidth > 0);
         if (logged && v.cleared) raised += " .. " + ZtTool::FileTimeToLocalText(v.cleared, true);
         t.Row({raised, out.Paint(ZtTool::SeverityName(v.severity), Output::SeverityStyle(v.severity)), StateLabel(out, v),
                ClassLabel(v), fmt::format("{}", v.eventId), SourceLabel(v), text});

@@ -35,6 +35,7 @@ std::string StateLabel(const Output& out, const ZtTool::EventView& view);
 
 // A table of alarms (active) or events (log), or JSON lines.
 void PrintEventList(ToolContext& ctx, const std::vector<EventItem>& items, bool logged);
+// textWidth > 0: texts clipped to it and times without the date (the live screen).
 Table EventTable(const Output& out, const std::vector<EventItem>& items, bool logged, size_t textWidth = 0);
 // One line for a change as watch prints it: time, change, severity, class, id, source, text.
 std::string ChangeLine(const Output& out, const std::string& change, const ZtTool::EventView& view);

@@ -102,15 +102,25 @@ std::string Clip(std::string_view s, size_t width) {
     if (width < 4) width = 4;
     std::string out;
     size_t w = 0;
+    bool styled = false;
     for (size_t i = 0; i < s.size(); ++i) {
         const auto c = static_cast<unsigned char>(s[i]);
+        if (c == 0x1b && i + 1 < s.size() && s[i + 1] == '[') {
+            // Escape sequences are kept whole and take no room.
+            size_t end = i + 2;
+            while (end < s.size() && !(s[end] >= '@' && s[end] <= '~')) ++end;
+            out.append(s.substr(i, end + 1 - i));
+            styled = true;
+            i = end;
+            continue;
+        }
         if ((c & 0xC0) != 0x80) {
             if (w == width - 3) break;
             ++w;
         }
         out += s[i];
     }
-    return out + "...";
+    return out + (styled ? "\x1b[0m..." : "...");
 }
 
 std::vector<std::string> Table::Lines(const Output& out) const {

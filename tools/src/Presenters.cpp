@@ -168,7 +168,8 @@ void LiveScreen::Draw() {
     line(out.Paint(fmt::format("Active alarms ({})", views.size()), Style::Bold));
     if (views.empty()) line("  none");
     else
-        for (const auto& l : EventTable(out, ToItems(views), false).Lines(out)) line("  " + l);
+        for (const auto& l : EventTable(out, ToItems(views), false, static_cast<size_t>(std::max(20, width / 2))).Lines(out))
+            line("  " + l);
     line("");
     line(out.Paint("Messages and changes", Style::Bold));
     for (const auto& f : m_feed) line("  " + f);

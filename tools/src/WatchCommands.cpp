@@ -105,9 +105,9 @@ int Demo(ToolContext& ctx, const DemoOptions& o) {
     ::setenv("ZT_MRX_ROUTER", sim->Address().c_str(), 1);
     ZtSim::ScenarioRunner runner(ZtSim::EventLoggerOf(sim->Local()), scenario);
     runner.SetTimeScale(1.0 / o.speed);
-    runner.Start();
 
     WatchSettings s;
+    s.onFirstConnect = [&runner] { runner.Start(); };  // from its first step on
     s.seconds = o.seconds >= 0 ? o.seconds : (ctx.out.OutTerminal() ? 0 : 10);
     const std::string title = fmt::format("zt-eventlog demo: {} (simulated controller at {})", scenario.name, sim->Address());
     int rc;

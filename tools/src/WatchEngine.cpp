@@ -123,6 +123,7 @@ int RunWatch(ToolContext& ctx, Presenter& presenter, const WatchSettings& settin
                                 std::chrono::duration<double>(Clock::now() - lostAt).count());
         } else {
             presenter.Connected(session.TargetText(), alarms, nullptr, 0);
+            if (settings.onFirstConnect) settings.onFirstConnect();
         }
         everConnected = true;
         list.Reset(alarms);

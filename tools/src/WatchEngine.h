@@ -10,6 +10,7 @@
 #ifndef ZT_EVENTLOG_WATCH_ENGINE_H
 #define ZT_EVENTLOG_WATCH_ENGINE_H
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -59,6 +60,7 @@ struct WatchSettings {
     int heartbeatMs = 2000;    // a cheap request this often proves the link
     int firstRetryMs = 500;    // back-off starts here and doubles ...
     int maxRetryMs = 8000;     // ... up to this
+    std::function<void()> onFirstConnect;  // once, when the link is up the first time
 };
 
 // Returns kExitOk when it ended by Ctrl-C or time, kExitFailed when the first

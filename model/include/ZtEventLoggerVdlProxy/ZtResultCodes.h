@@ -26,6 +26,7 @@
 #ifndef ZT_RESULT_CODES_H
 #define ZT_RESULT_CODES_H
 
+#include <cstddef>
 #include <cstdint>
 
 /* X(name, value, sentence). Values of the service range are 0x98110000 + the
@@ -63,6 +64,7 @@
     X(ZT_E_VDL_NOT_FOUND, 0x9811070Cu, "not found")                                                                    \
     X(ZT_E_BAD_FRAME_VERSION, 0x9811070Eu, "a frame of an unknown version was received")                          \
     X(ZT_E_VDL_ALREADY_EXISTS, 0x9811070Fu, "it exists already (for example the same subscription)")                  \
+    X(ZT_E_VDL_SYMBOL_NOT_FOUND, 0x98110710u, "the program has no symbol of that name")                          \
     X(ZT_E_NOINTERFACE, 0x9811071Au, "an internal object does not offer the interface asked for")                 \
     X(ZT_E_VDL_DIR_EXISTS, 0x98110723u, "the directory exists already")                                               \
     X(ZT_E_VDL_LENGTH_TOO_LARGE, 0x98110734u, "a request length does not fit in 32 bits")                              \
