@@ -16,6 +16,10 @@ set(zt_libraries
   "ZtEventLoggerVdlFilter_2.1|Filter|ZtEventLoggerVdlFilter|Filter and export-settings components of the event logger|ZtEventLoggerVdlProxy||-std=c++20"
   "ZtEventLoggerVdlProxyC_2.1|ProxyC|ZtEventLoggerVdlProxyC|Flat C binding of the event logger client|||")
 
+# The .pc files find the prefix from where they lie, so a tree installed
+# with --prefix (or moved) still gives the right paths.
+file(RELATIVE_PATH ZT_PC_PREFIX_REL "/zt/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/zt")
+
 set(ZT_INSTALL_TARGETS)
 set(zt_pc_all)
 foreach(row IN LISTS zt_libraries)
