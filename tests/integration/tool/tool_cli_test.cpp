@@ -1,6 +1,8 @@
 // The command line of zt-eventlog: bad input gives a clear message and exit
 // status 2 before anything is connected, never a crash; help and the
 // reference come from the same definitions.
+#include <fstream>
+
 #include "ToolFixture.h"
 
 namespace {
@@ -86,6 +88,14 @@ TEST(ToolCommandLine, HelpVersionAndReference) {
     for (const char* section : {"## zt-eventlog watch", "## zt-eventlog symbol write", "## zt-eventlog file exists",
                                 "## zt-eventlog resources clear-cache"})
         EXPECT_NE(md.find(section), std::string::npos) << section;
+}
+
+TEST(ToolCommandLine, ReferenceDocumentIsUpToDate) {
+    std::ifstream file(ZT_TOOL_REFERENCE, std::ios::binary);
+    ASSERT_TRUE(file) << ZT_TOOL_REFERENCE;
+    std::ostringstream text;
+    text << file.rdbuf();
+    EXPECT_TRUE(text.str() == ZtEventLog::HelpMarkdown()) << "run scripts/gen-docs to bring docs/zt-eventlog.md up to date";
 }
 
 }  // namespace
