@@ -10,6 +10,7 @@
 #ifndef ZT_CZT_ALARM_COLLECTION_H
 #define ZT_CZT_ALARM_COLLECTION_H
 
+#include "ZtAtlCom/DispatchImpl.h"
 #include "ZtAtlCom/ZtCollection.h"
 #include "ZtEventLoggerVdlProxy/ZtEventInterfaces.h"
 

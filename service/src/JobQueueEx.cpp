@@ -1,6 +1,7 @@
 #include "JobQueueEx.h"
 
 #include <mutex>
+#include <utility>
 
 namespace ZtEventLoggerCommon {
 
@@ -124,6 +125,15 @@ void JobQueueEx<T>::Clear() {
 }
 
 template <class T>
+void JobQueueEx<T>::Wake() {
+    std::lock_guard<Mutex> lk(m_lock);
+    m_wake = true;
+    m_pending = true;
+    SignalIdle(false);
+    SignalWork(true);
+}
+
+template <class T>
 bool JobQueueEx<T>::Suspend(unsigned int milliseconds, bool resumeOnTimeout) {
     uint64_t mine;
     {
@@ -199,8 +209,9 @@ uint32_t JobQueueEx<T>::Consume(void* queue) {
             std::lock_guard<Mutex> lk(q->m_lock);
             // One exchange per batch: the read list becomes the batch.
             q->m_batch.swap(q->Slot(q->m_readSlot));
-            q->m_pending = !q->m_batch.empty();
-            if (q->m_batch.empty()) {
+            const bool woken = std::exchange(q->m_wake, false);
+            q->m_pending = !q->m_batch.empty() || woken;
+            if (q->m_batch.empty() && !woken) {
                 q->SignalWork(false);
                 q->SignalIdle(true);
                 continue;

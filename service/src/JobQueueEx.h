@@ -28,8 +28,9 @@ namespace ZtEventLoggerCommon {
 using ZtAtlCom::HRESULT;
 
 // Receives batches of frames on the worker thread, in arrival order. The
-// frames belong to the queue and are valid only during the call. The receiver
-// may call Enqueue, Clear or IsEmpty, and may release the last reference of
+// frames belong to the queue and are valid only during the call; a batch is
+// empty when the worker was woken without a frame (Wake). The receiver may
+// call Enqueue, Clear, Wake or IsEmpty, and may release the last reference of
 // the queue; it must not Suspend with a wait.
 template <class T>
 struct IJobQueueExCallbackReceiver {
@@ -63,6 +64,10 @@ struct IJobQueueEx : ZtAtlCom::IZtUnknown {
     // Memory for a frame of size bytes (null when out of memory), and its release.
     virtual void* AllocateFrame(size_t size) = 0;
     virtual void ReleaseFrame(T* frame) = 0;
+    // Has the worker call the receiver once more, with an empty batch when no
+    // frame is queued: work the receiver has to do without a frame (after a
+    // Clear, say) needs no memory that may be missing. Also while suspended.
+    virtual void Wake() = 0;
 };
 
 template <class T>
@@ -86,6 +91,10 @@ public:
     uint64_t DroppedFrames() const override { return m_dropped.load(); }
     void* AllocateFrame(size_t size) override { return m_pool.Allocate(size); }
     void ReleaseFrame(T* frame) override { m_pool.Release(frame); }
+    void Wake() override;
+    // Whether the worker thread runs (it may not start when threads or events
+    // cannot be made).
+    bool Running() const noexcept { return m_thread != nullptr; }
 
     // The worker thread routine.
     static uint32_t Consume(void* queue);
@@ -127,6 +136,7 @@ private:
     bool m_suspended = false;
     uint64_t m_suspension = 0;  // counts suspensions, so a timed-out Suspend ends only its own
     bool m_pending = false;
+    bool m_wake = false;      // Wake was called: the worker calls the receiver even without frames
     bool m_workSet = false;  // mirrors of the two manual-reset events, under the lock
     bool m_idleSet = true;
     IJobQueueExCallbackReceiver<T>* m_receiver = nullptr;

@@ -75,9 +75,18 @@ uint32_t ZtEventLoggerUmProxy::OnConnectionStateChaned(ConnectionState state) {
 }
 
 HRESULT ZtEventLoggerUmProxy::OnConnected() {
+    // Frames of the new subscription wait until the link is marked up, so the
+    // worker rebuilds the list before it applies any of them.
+    if (m_queue) m_queue->Suspend(0, false);
     uint32_t rc = m_adapter->VdlSyncAddDeviceNotificationReq(kServicePort, kGroupNotification, 0,
                                                              AsNotificationListener(), 0);
-    if (rc != 0) return SubscriptionErrorToHResult(rc);
+    if (rc != 0) {
+        if (m_queue) m_queue->Resume();
+        return SubscriptionErrorToHResult(rc);
+    }
+    // The rebuild reads every active event; an older loss needs no reconcile.
+    m_resyncRequested.store(false);
+    AdvanceLink(true);
     // A stop signal left over from a monitor that ended on its own while being
     // stopped must not end the new one at once.
     OsUserResetEvent(m_stop);
@@ -88,6 +97,8 @@ HRESULT ZtEventLoggerUmProxy::OnConnected() {
             OsUserCloseHandle(previous);
         }
     }
+    if (m_queue) m_queue->Resume();
+    Wake();
     return ZtAtlCom::S_OK;
 }
 
@@ -100,15 +111,33 @@ void ZtEventLoggerUmProxy::StopMonitor() {
 }
 
 HRESULT ZtEventLoggerUmProxy::OnDisconected() {
+    AdvanceLink(false);
     StopMonitor();
     m_adapter->VdlSyncDelDeviceNotificationReq(kServicePort, AsNotificationListener(), 0);
     if (m_queue) m_queue->Clear();
+    Wake();  // the list is emptied on the worker, also when no frame is under way
     return ZtAtlCom::S_OK;
 }
 
 void ZtEventLoggerUmProxy::NoteLost(uint64_t frames) noexcept {
     m_lostFrames.fetch_add(frames);
     m_resyncRequested.store(true);
+    // No frame may follow the loss (the one lost was the last for a while):
+    // the worker reconciles on its own. Waking needs no memory.
+    Wake();
+}
+
+void ZtEventLoggerUmProxy::Wake() noexcept {
+    if (m_queue) m_queue->Wake();
+}
+
+uint64_t ZtEventLoggerUmProxy::AdvanceLink(bool up) noexcept {
+    uint64_t state = m_link.load();
+    uint64_t next = 0;
+    do {
+        next = (((state >> 1) + 1) << 1) | (up ? 1u : 0u);
+    } while (!m_link.compare_exchange_weak(state, next));
+    return next;
 }
 
 void ZtEventLoggerUmProxy::NoteMalformed() noexcept {
@@ -154,9 +183,74 @@ uint32_t ZtEventLoggerUmProxy::OnVdlNotification(unsigned short, long, unsigned 
 
 void ZtEventLoggerUmProxy::OnNotification(const std::list<const ZtEventStreamHeader*>& frames) {
     m_dispatcher.store(std::this_thread::get_id());
-    for (const ZtEventStreamHeader* frame : frames) OnNotification(frame);
+    SyncLink(SyncPoint::BatchStart);
+    const uint64_t batchLink = m_link.load();
+    for (const ZtEventStreamHeader* frame : frames) {
+        // Frames that slipped in after the link went down are not applied.
+        if (!LinkUp(batchLink)) break;
+        const uint64_t now = m_link.load();
+        if (now != batchLink) {
+            // A newer subscription: the rest is of the old one, whose effects
+            // the rebuild of the list has read already.
+            if (LinkUp(now)) break;
+            // Gone down: the batch under way is still delivered, then the list
+            // is emptied.
+            m_deliveredWhileDown = true;
+        } else if (m_resyncRequested.load(std::memory_order_relaxed)) {
+            SyncLink(SyncPoint::BeforeFrame);
+        }
+        OnNotification(frame);
+    }
+    SyncLink(SyncPoint::BatchEnd);
     m_dispatcher.store(std::thread::id());
     if (m_destroyAfterBatch) delete this;
+}
+
+void ZtEventLoggerUmProxy::SyncLinkNow() noexcept {
+    if (OnDispatchThread()) SyncLink(SyncPoint::BatchEnd);
+}
+
+void ZtEventLoggerUmProxy::SyncLink(SyncPoint point) noexcept {
+    const uint64_t state = m_link.load();
+    const bool changed = state != m_linkApplied;
+    const bool up = LinkUp(state);
+    // A link that went down during a batch: the rest of the batch reaches the
+    // handler first, the list is emptied at its end.
+    if (!up && point == SyncPoint::BeforeFrame) return;
+    const bool emptyAgain = !up && m_deliveredWhileDown;
+    const bool reconcile = up && !changed && m_resyncRequested.load();
+    if (!changed && !emptyAgain && !reconcile) return;
+
+    IZtEventListSync* sync = nullptr;
+    if (m_handler && !m_destroyAfterBatch)
+        m_handler->ZtQueryInterface(ZtAtlCom::iid_of<IZtEventListSync>(), reinterpret_cast<void**>(&sync));
+    if (sync != nullptr) {
+        if (changed && up) {
+            // A list that cannot be read now is reconciled before the next
+            // frame (its alarms are then reported as raised).
+            if (ZtAtlCom::Failed(sync->OnConnected())) m_resyncRequested.store(true);
+        } else if (!up) {
+            sync->OnDisconected();
+        } else if (m_resyncRequested.exchange(false) && ZtAtlCom::Failed(sync->Resynchronize()) &&
+                   m_link.load() == state) {
+            m_resyncRequested.store(true);  // tried again before the next frame
+        }
+        sync->ZtRelease();
+    }
+    if (!up) m_deliveredWhileDown = false;
+    if (changed) {
+        m_linkApplied = state;
+        {
+            std::lock_guard<std::mutex> lk(m_linkMutex);
+            m_linkDone = state;
+        }
+        m_linkChanged.notify_all();
+    }
+}
+
+void ZtEventLoggerUmProxy::WaitLinkHandled(uint64_t state) {
+    std::unique_lock<std::mutex> lk(m_linkMutex);
+    m_linkChanged.wait(lk, [&] { return (m_linkDone >> 1) >= (state >> 1); });
 }
 
 HRESULT ZtEventLoggerUmProxy::OnNotification(const ZtEventStreamHeader* frame) {

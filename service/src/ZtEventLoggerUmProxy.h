@@ -6,6 +6,16 @@
 // copies every incoming frame into the job queue (router client thread) and,
 // on the queue's worker thread, dispatches each frame to the event handler.
 //
+// The handler's active-alarm list (IZtEventListSync, when the handler has it)
+// is kept in step on the worker thread too, in order with the frames: the
+// list is rebuilt from the service's active events before the first frame of
+// a new subscription, emptied once the batch under way when the link went
+// down is done, and reconciled (Resynchronize) before the next frame after
+// any lost frame, or on its own when no frame follows. Running these reads
+// on the worker means no lock of the adapter, the handler or a host's sink is
+// held across them by a host thread, and no frame is applied to the list out
+// of order with them.
+//
 // Threads: construction, Initialize, the connection-state calls (inside the
 // adapter's Connect/Disconnect) and requests on host threads; OnVdlNotification
 // on a router client thread; OnNotification on the queue worker; Consume on
@@ -14,7 +24,9 @@
 #define ZT_EVENT_LOGGER_UM_PROXY_H
 
 #include <atomic>
+#include <condition_variable>
 #include <list>
+#include <mutex>
 #include <memory>
 #include <thread>
 
@@ -108,6 +120,22 @@ public:
     // Returns whether a resynchronisation was requested, and clears the mark.
     bool TakeResyncRequest() noexcept { return m_resyncRequested.exchange(false); }
     bool MonitorRunning() const noexcept { return m_monitor.load() != nullptr; }
+    // Whether construction got its events (without them no monitor can run).
+    bool Ready() const noexcept { return m_stop != nullptr && m_activity != nullptr; }
+
+    // The link's state: a sequence number that grows with every subscription
+    // and every Disconnected, times two, plus 1 while subscribed.
+    uint64_t LinkState() const noexcept { return m_link.load(); }
+    static constexpr bool LinkUp(uint64_t state) noexcept { return (state & 1) != 0; }
+    // Waits until the worker has brought the list to `state` or a later one
+    // (rebuilt, or emptied after the batch under way). Never call it on the
+    // worker thread, nor while holding a lock a host's sink may need.
+    void WaitLinkHandled(uint64_t state);
+    // The same on the worker thread itself, from inside a batch (a host's sink
+    // that connects or disconnects): done at once.
+    void SyncLinkNow() noexcept;
+    // Whether the calling thread is the worker, inside a batch.
+    bool OnDispatchThread() const noexcept { return m_dispatcher.load() == std::this_thread::get_id(); }
 
     // The quiet time after which the activity monitor ends by itself.
     static constexpr uint32_t kQuietMs = 5000;
@@ -117,6 +145,10 @@ private:
     ~ZtEventLoggerUmProxy();
     void StopMonitor();
     void NoteLost(uint64_t frames) noexcept;
+    enum class SyncPoint { BatchStart, BeforeFrame, BatchEnd };
+    void SyncLink(SyncPoint point) noexcept;
+    uint64_t AdvanceLink(bool up) noexcept;
+    void Wake() noexcept;
     void NoteMalformed() noexcept;
     IConnectionStateListener* AsListener() { return this; }
     IVdlNotificationListener* AsNotificationListener() { return this; }
@@ -137,6 +169,15 @@ private:
     // the batch is done, so that the loop never runs on a freed proxy.
     std::atomic<std::thread::id> m_dispatcher{};
     bool m_destroyAfterBatch = false;  // worker thread only
+
+    // Link state (LinkState), what the worker has applied to the list of it,
+    // and the same published for WaitLinkHandled.
+    std::atomic<uint64_t> m_link{0};
+    uint64_t m_linkApplied = 0;       // worker thread only
+    bool m_deliveredWhileDown = false;  // worker thread only: the list needs emptying again
+    std::mutex m_linkMutex;
+    std::condition_variable m_linkChanged;
+    uint64_t m_linkDone = 0;  // under m_linkMutex
 
     std::atomic<uint64_t> m_lostFrames{0};
     std::atomic<uint64_t> m_malformedFrames{0};

@@ -56,6 +56,7 @@ public:
     uint64_t DroppedFrames() const override { return m_inner->DroppedFrames(); }
     void* AllocateFrame(size_t size) override { return failing ? nullptr : m_inner->AllocateFrame(size); }
     void ReleaseFrame(const ZtEventStreamHeader* f) override { m_inner->ReleaseFrame(f); }
+    void Wake() override { m_inner->Wake(); }
 
     std::atomic<bool> failing{false};
 
