@@ -71,7 +71,7 @@ bool Gateway::Start(std::string& error) {
     o.willTopic = topics_.GatewayStatus();
     o.willPayload = StatusJson(false, "connection lost");
     o.subscriptions = {topics_.CommandFilter()};
-    mqtt_ = std::make_unique<MqttClient>(o, *queue_, *this);
+    mqtt_ = std::make_unique<MqttClient>(o, *queue_, static_cast<MqttClient::Handler&>(*this));
     for (const TargetConfig& t : config_.targets) {
         TargetBridge::Context ctx{*queue_, topics_, *stats_.Target(t.name), [this] { mqtt_->Wake(); },
                                   [this](const QueueDrops& d) { OnDrops(d); }};

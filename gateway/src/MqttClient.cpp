@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 #include <poll.h>
 #include <unistd.h>
 

@@ -43,7 +43,7 @@ public:
     };
 
     TargetBridge(TargetConfig config, const SourceFactory& factory, Context context);
-    ~TargetBridge() override;  // Stop()
+    ~TargetBridge();  // Stop()
     TargetBridge(const TargetBridge&) = delete;
     TargetBridge& operator=(const TargetBridge&) = delete;
 
