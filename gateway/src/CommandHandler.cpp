@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "TopicMap.h"
+#include "ZtFilterSyntax/FilterText.h"
 
 namespace ZtGateway {
 
@@ -273,6 +274,12 @@ bool ParseCommand(const std::string& verb, const std::string& payload, Command& 
             return false;
         }
         c.filter = Str(f->value);
+        // Checked here so that a bad text is answered at once, in order.
+        auto check = ZtFilterSyntax::CheckFilterText(c.filter);
+        if (!check.Ok()) {
+            error = "filter: " + check.Describe();
+            return false;
+        }
         if (auto r = doc.FindMember("resetConfirmation"); r != doc.MemberEnd()) {
             if (!r->value.IsBool()) {
                 error = "resetConfirmation: expected true or false";

@@ -183,9 +183,9 @@ std::string ArgumentsJson(const uint8_t* bytes, size_t size, uint32_t count, uin
         w.StartObject();
         w.Key("type");
         auto num = [&](auto v, const char* name) {
+            w.String(name);
             if (!ReadLe(bytes, size, at, v)) return false;
             at += sizeof(v);
-            w.String(name);
             w.Key("value");
             using V = decltype(v);
             if constexpr (std::is_same_v<V, float> || std::is_same_v<V, double>) {
@@ -202,10 +202,10 @@ std::string ArgumentsJson(const uint8_t* bytes, size_t size, uint32_t count, uin
             case ArgNone: w.String("none"); break;
             case ArgBoolean: {
                 uint8_t v = 0;
+                w.String("bool");
                 ok = ReadLe(bytes, size, at, v);
                 if (ok) {
                     ++at;
-                    w.String("bool");
                     w.Key("value");
                     w.Bool(v != 0);
                 }

@@ -149,6 +149,7 @@ void Gateway::OnDrops(const QueueDrops& drops) {
         if (TargetCounters* c = stats_.Target(target)) c->dropped.fetch_add(n);
         total += n;
     }
+    if (total == 0) return;
     std::lock_guard<std::mutex> lock(mutex_);
     dropsSinceLog_ += total;
     auto now = std::chrono::steady_clock::now();

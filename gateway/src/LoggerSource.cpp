@@ -1,5 +1,6 @@
 #include "LoggerSource.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "EventJson.h"
@@ -94,16 +95,26 @@ public:
 
     HRESULT Connect() override {
         if (!logger_) return ZtAtlCom::E_OUTOFMEMORY;
+        linkUp_.store(false);
         logger_->Disconnect();  // a link that was lost is closed before it opens again
         Bstr target(config_.target);
-        return logger_->Connect(target.b);
+        HRESULT hr = logger_->Connect(target.b);
+        // A refused Connect (the service did not take the subscription) may
+        // leave the router port open: that is no link to the controller.
+        if (ZtAtlCom::Failed(hr)) {
+            logger_->Disconnect();
+        } else {
+            linkUp_.store(true);
+        }
+        return hr;
     }
     void Disconnect() override {
+        linkUp_.store(false);
         if (logger_) logger_->Disconnect();
     }
     bool IsConnected() override {
         VARIANT_BOOL c = 0;
-        return logger_ && logger_->get_IsConnected(&c) == S_OK && c != 0;
+        return linkUp_.load() && logger_ && logger_->get_IsConnected(&c) == S_OK && c != 0;
     }
     HRESULT ActiveAlarms(std::vector<SourceAlarm>& alarms) override {
         std::vector<CComPtr<IZtAlarm>> list;
@@ -210,6 +221,7 @@ private:
     CComPtr<ZtAtlCom::IConnectionPoint> point_;
     ZtAtlCom::DWORD cookie_ = 0;
     Sink* sink_ = nullptr;
+    std::atomic<bool> linkUp_{false};
 };
 
 }  // namespace
