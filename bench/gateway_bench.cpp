@@ -31,6 +31,11 @@
 #include "GatewayLog.h"
 #include "LoggerSource.h"
 #include "MosquittoBroker.h"
+#include "ZtAtlCom/BStr.h"
+#include "ZtAtlCom/ComPtr.h"
+#include "ZtAtlCom/StandardInterfaces.h"
+#include "ZtEventLoggerVdlProxy/ZtEventLoggerSink.h"
+#include "ZtEventLoggerVdlProxy/ZtEventLoggerVdlProxyLib.h"
 #include "ZtSim/EventLoggerService.h"
 #include "ZtSim/Simulator.h"
 
@@ -189,6 +194,59 @@ Setup StartAll(int targets, int brokerPort, const std::string& queuePath) {
     return s;
 }
 
+// The input side alone: event logger objects on the same targets with a sink
+// that only counts, for the ceiling the controllers and the logger set.
+class CountingSink : public ZtEventLoggerVdlProxy::ZtEventLoggerSink {
+public:
+    std::atomic<size_t> count{0};
+    ZtAtlCom::HRESULT MessageSent(ZtEventLoggerVdlProxy::IZtMessage*) override {
+        count.fetch_add(1);
+        return ZtAtlCom::S_OK;
+    }
+};
+
+double LoggerAlone(const Setup& s, size_t perTarget, int rounds) {
+    using namespace ZtEventLoggerVdlProxy;
+    std::vector<ZtAtlCom::CComPtr<IZtEventLogger3>> loggers;
+    std::vector<ZtAtlCom::CComPtr<ZtAtlCom::IConnectionPoint>> points;
+    auto* sink = new CountingSink;
+    for (size_t i = 0; i < s.services.size(); ++i) {
+        ZtAtlCom::CComPtr<IZtEventLogger3> logger;
+        ZtEventLoggerVdlProxyLib::CreateInstance(CLSID_ZtEventLogger, IID_IZtEventLogger3,
+                                                 reinterpret_cast<void**>(logger.ReleaseAndGetAddressOf()));
+        ZtAtlCom::CComPtr<ZtAtlCom::IConnectionPointContainer> c;
+        logger->QueryInterface(ZtAtlCom::iid_of<ZtAtlCom::IConnectionPointContainer>(),
+                               reinterpret_cast<void**>(c.ReleaseAndGetAddressOf()));
+        ZtAtlCom::CComPtr<ZtAtlCom::IConnectionPoint> point;
+        c->FindConnectionPoint(IID__IZtEventLoggerEvents, point.ReleaseAndGetAddressOf());
+        ZtAtlCom::DWORD cookie = 0;
+        point->Advise(sink, &cookie);
+        char name[16];
+        std::snprintf(name, sizeof(name), "T%02zu", i);
+        BSTR target = ZtAtlCom::SysAllocString(name);
+        logger->Connect(target);
+        ZtAtlCom::SysFreeString(target);
+        loggers.push_back(logger);
+        points.push_back(point);
+    }
+    std::vector<double> times;
+    for (int r = 0; r < rounds; ++r) {
+        size_t before = sink->count.load();
+        auto t0 = Clock::now();
+        std::vector<std::thread> storms;
+        for (auto& svc : s.services) storms.emplace_back([&, svc] { svc->PublishStorm(perTarget, Message(1)); });
+        for (auto& t : storms) t.join();
+        // The gateway's own loggers take the same frames meanwhile: both are counted.
+        while (sink->count.load() < before + perTarget * s.services.size()) std::this_thread::yield();
+        times.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
+    }
+    for (auto& l : loggers) l->Disconnect();
+    loggers.clear();
+    points.clear();
+    sink->Release();
+    return ZtBench::Median(times);
+}
+
 double Percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
@@ -253,6 +311,9 @@ void Throughput(const ZtTest::MosquittoBroker& broker, const std::string& dir, i
     std::printf("  limited by: %s\n", in > 0.8 * o ? "the input side (controller -> logger -> gateway queue)"
                                                    : "the output side (queue -> broker -> subscriber)");
     s.gateway->Stop();
+    // The same storms into loggers whose sink only counts (the gateway stopped).
+    double alone = LoggerAlone(s, kPerTarget, rounds);
+    std::printf("  input alone %8.0f events/s: simulator -> event logger objects -> a sink that counts\n", n / alone);
 }
 
 void Latency(const ZtTest::MosquittoBroker& broker, const std::string& dir, int seconds) {

@@ -2,6 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <utility>
+
+#include "GatewayLog.h"
+
 namespace ZtGateway {
 
 namespace {
@@ -77,9 +81,17 @@ void DurableQueue::LoadCounts() {
     sqlite3_finalize(s);
 }
 
-DurableQueue::DurableQueue(sqlite3* db, Limits limits) : db_(db), limits_(limits) {}
+DurableQueue::DurableQueue(sqlite3* db, Limits limits) : db_(db), limits_(limits) {
+    writer_ = std::thread([this] { WriterLoop(); });
+}
 
 DurableQueue::~DurableQueue() {
+    {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        stopWriter_ = true;
+    }
+    pendingCv_.notify_all();
+    writer_.join();  // writes what still waits
     for (sqlite3_stmt* s : {insert_, peek_, remove_, oldest_, setSequence_, getSequence_, putRecord_, forgetRecord_,
                             unknownRecord_, readRecord_}) {
         sqlite3_finalize(s);
@@ -131,9 +143,7 @@ void DurableQueue::CountRow(const std::string& target, int64_t rows, int64_t byt
     countByTarget_[target] += static_cast<uint64_t>(rows);
 }
 
-bool DurableQueue::Commit(const QueueCommit& commit, QueueDrops& drops, std::string& error) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!Exec("BEGIN", error)) return false;
+bool DurableQueue::WriteOne(const QueueCommit& commit) {
     uint64_t rows = 0, bytes = 0;
     bool ok = true;
     for (const QueueItem& item : commit.items) {
@@ -167,23 +177,88 @@ bool DurableQueue::Commit(const QueueCommit& commit, QueueDrops& drops, std::str
         if (payload) BindBlob(s, 3, *payload);
         ok = sqlite3_step(s) == SQLITE_DONE;
     }
-    if (!ok) {
-        error = sqlite3_errmsg(db_);
-        std::string ignored;
-        Exec("ROLLBACK", ignored);
-        return false;
-    }
     CountRow(commit.target, static_cast<int64_t>(rows), static_cast<int64_t>(bytes));
-    DropOldest(drops);
-    if (!Exec("COMMIT", error)) {
+    return ok;
+}
+
+bool DurableQueue::WriteBatch(const std::vector<QueueCommit>& batch, const std::vector<int64_t>& removals,
+                              QueueDrops& drops, std::string& error) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!Exec("BEGIN", error)) return false;
+    for (int64_t id : removals) {
+        Reset r{remove_};
+        sqlite3_bind_int64(remove_, 1, id);
+        if (sqlite3_step(remove_) == SQLITE_ROW) {
+            CountRow(ColumnText(remove_, 0), -1, -sqlite3_column_int64(remove_, 1));
+            while (sqlite3_step(remove_) == SQLITE_ROW) {
+            }
+        }
+    }
+    bool ok = true;
+    for (const QueueCommit& c : batch) {
+        if (!(ok = WriteOne(c))) break;
+    }
+    if (ok) DropOldest(drops);
+    if (!ok || !Exec("COMMIT", error)) {
+        if (error.empty()) error = sqlite3_errmsg(db_);
         std::string ignored;
         Exec("ROLLBACK", ignored);
         // Neither the rows nor the drops were kept: count from the file again.
         LoadCounts();
-        drops.byTarget.clear();
+        drops = QueueDrops{};
         return false;
     }
     return true;
+}
+
+void DurableQueue::SetObserver(Observer observer) {
+    std::lock_guard<std::mutex> lock(pendingMutex_);
+    observer_ = std::move(observer);
+}
+
+void DurableQueue::Append(QueueCommit commit) {
+    std::unique_lock<std::mutex> lock(pendingMutex_);
+    // Only the disk holds us up here, never the network.
+    pendingCv_.wait(lock, [&] { return pendingRows_ < kMaxPending || stopWriter_; });
+    pendingRows_ += commit.items.size();
+    pending_.push_back(std::move(commit));
+    ++appended_;
+    pendingCv_.notify_all();
+}
+
+void DurableQueue::Flush() {
+    std::unique_lock<std::mutex> lock(pendingMutex_);
+    const uint64_t target = appended_;
+    pendingCv_.wait(lock, [&] { return written_ >= target; });
+}
+
+void DurableQueue::WriterLoop() {
+    std::unique_lock<std::mutex> lock(pendingMutex_);
+    while (true) {
+        pendingCv_.wait(lock, [&] { return stopWriter_ || !pending_.empty() || !removals_.empty(); });
+        if (pending_.empty() && removals_.empty()) return;  // stopping, and all is written
+        std::vector<QueueCommit> batch;
+        std::vector<int64_t> removals;
+        batch.swap(pending_);
+        removals.swap(removals_);
+        const uint64_t units = batch.size() + std::exchange(removalCalls_, 0);
+        pendingRows_ = 0;
+        Observer observer = observer_;
+        lock.unlock();
+        pendingCv_.notify_all();
+        QueueDrops drops;
+        std::string error;
+        if (!WriteBatch(batch, removals, drops, error)) {
+            // Lost to the disk (full, failing): counted as dropped, never silent.
+            for (const QueueCommit& c : batch) drops.byTarget[c.target] += c.items.size();
+            LogError("queue", "cannot write " + std::to_string(batch.size()) + " commits: " + error);
+        }
+        if (observer.written) observer.written();
+        if (!drops.byTarget.empty() && observer.dropped) observer.dropped(drops);
+        lock.lock();
+        written_ += units;
+        pendingCv_.notify_all();
+    }
 }
 
 void DurableQueue::DropOldest(QueueDrops& drops) {
@@ -199,6 +274,7 @@ void DurableQueue::DropOldest(QueueDrops& drops) {
         CountRow(target, -1, -size);
         ++drops.byTarget[target];
         if (kind == ItemKind::Retained) {
+            drops.retained.emplace_back(target, topic);
             // The broker may now hold an older state of this topic.
             Reset u{unknownRecord_};
             BindText(unknownRecord_, 1, target);
@@ -229,19 +305,11 @@ std::vector<QueueItem> DurableQueue::Peek(int64_t afterId, size_t limit) {
 
 void DurableQueue::Remove(const std::vector<int64_t>& ids) {
     if (ids.empty()) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::string ignored;
-    bool inTransaction = ids.size() > 1 && Exec("BEGIN", ignored);
-    for (int64_t id : ids) {
-        Reset r{remove_};
-        sqlite3_bind_int64(remove_, 1, id);
-        if (sqlite3_step(remove_) == SQLITE_ROW) {
-            CountRow(ColumnText(remove_, 0), -1, -sqlite3_column_int64(remove_, 1));
-            while (sqlite3_step(remove_) == SQLITE_ROW) {
-            }
-        }
-    }
-    if (inTransaction) Exec("COMMIT", ignored);
+    std::lock_guard<std::mutex> lock(pendingMutex_);
+    removals_.insert(removals_.end(), ids.begin(), ids.end());
+    ++removalCalls_;
+    ++appended_;
+    pendingCv_.notify_all();
 }
 
 uint64_t DurableQueue::Count() const {

@@ -14,11 +14,16 @@
 // the gateway's crash or kill; a power loss may take the last commits.
 //
 // Threads: every method may be called from any thread; one lock serialises
-// them (SQLite work only, never the network).
+// them (SQLite work only, never the network). Commits of several threads
+// that meet are written in one transaction; each returns once its own rows
+// are in the file.
 #ifndef ZT_GATEWAY_DURABLE_QUEUE_H
 #define ZT_GATEWAY_DURABLE_QUEUE_H
 
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <thread>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -62,6 +67,9 @@ struct QueueCommit {
 
 struct QueueDrops {
     std::map<std::string, uint64_t> byTarget;  // rows dropped per target
+    // Retained topics whose message was dropped (target, topic): what the
+    // broker holds for them is not known any more.
+    std::vector<std::pair<std::string, std::string>> retained;
     uint64_t Total() const;
 };
 
@@ -78,12 +86,28 @@ public:
     DurableQueue(const DurableQueue&) = delete;
     DurableQueue& operator=(const DurableQueue&) = delete;
 
-    // Writes one commit in one transaction. False with a message when SQLite
-    // fails (nothing of the commit is kept then).
-    bool Commit(const QueueCommit& commit, QueueDrops& drops, std::string& error);
+    // What the writer thread reports, on that thread: rows were written
+    // (`written`), rows were dropped to make room or lost to a failed write
+    // (`dropped`, counted per target). Set before the first Append.
+    struct Observer {
+        std::function<void()> written;
+        std::function<void(const QueueDrops&)> dropped;
+    };
+    void SetObserver(Observer observer);
+
+    // Hands a commit to the writer thread and returns without waiting for
+    // the disk, unless kMaxPending rows wait already. The writer puts all
+    // that waits into one transaction: one per event would cost a WAL append
+    // of every page it touches. Order of Append is the order of the ids.
+    void Append(QueueCommit commit);
+    // Waits until everything appended before the call is written.
+    void Flush();
+    static constexpr size_t kMaxPending = 20000;
     // Up to `limit` rows with ids above afterId, oldest first.
     std::vector<QueueItem> Peek(int64_t afterId, size_t limit);
-    // Removes acknowledged rows; ids no longer queued (dropped) are skipped.
+    // Removes acknowledged rows, on the writer thread with its next
+    // transaction (Flush waits for it too); ids no longer queued (dropped)
+    // are skipped. Until then Peek may still return them.
     void Remove(const std::vector<int64_t>& ids);
 
     uint64_t Count() const;
@@ -97,13 +121,27 @@ private:
     DurableQueue(sqlite3* db, Limits limits);
     bool Prepare(std::string& error);
     bool Exec(const char* sql, std::string& error);
+    bool WriteOne(const QueueCommit& commit);
+    bool WriteBatch(const std::vector<QueueCommit>& batch, const std::vector<int64_t>& removals, QueueDrops& drops,
+                    std::string& error);
+    void WriterLoop();
     void DropOldest(QueueDrops& drops);
     void LoadCounts();
     void CountRow(const std::string& target, int64_t rows, int64_t bytes);
 
     sqlite3* db_;
     const Limits limits_;
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_;  // the database and the counts
+    std::mutex pendingMutex_;   // guards the members up to the writer thread
+    std::condition_variable pendingCv_;
+    std::vector<QueueCommit> pending_;
+    std::vector<int64_t> removals_;
+    uint64_t removalCalls_ = 0;
+    size_t pendingRows_ = 0;
+    uint64_t appended_ = 0, written_ = 0;  // commits
+    bool stopWriter_ = false;
+    Observer observer_;
+    std::thread writer_;
     uint64_t count_ = 0;
     uint64_t bytes_ = 0;
     std::map<std::string, uint64_t> countByTarget_;

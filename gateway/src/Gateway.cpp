@@ -72,9 +72,9 @@ bool Gateway::Start(std::string& error) {
     o.willPayload = StatusJson(false, "connection lost");
     o.subscriptions = {topics_.CommandFilter()};
     mqtt_ = std::make_unique<MqttClient>(o, *queue_, static_cast<MqttClient::Handler&>(*this));
+    queue_->SetObserver({[this] { mqtt_->Wake(); }, [this](const QueueDrops& d) { OnDrops(d); }});
     for (const TargetConfig& t : config_.targets) {
-        TargetBridge::Context ctx{*queue_, topics_, *stats_.Target(t.name), [this] { mqtt_->Wake(); },
-                                  [this](const QueueDrops& d) { OnDrops(d); }};
+        TargetBridge::Context ctx{*queue_, topics_, *stats_.Target(t.name)};
         bridges_.push_back(std::make_unique<TargetBridge>(t, factory_, ctx));
     }
     mqtt_->Start();
@@ -94,11 +94,17 @@ void Gateway::Stop(std::chrono::milliseconds drain) {
     cv_.notify_all();
     if (statsThread_.joinable()) statsThread_.join();
     for (auto& b : bridges_) b->Stop(true);
+    if (queue_) queue_->Flush();
     if (mqtt_) {
         std::string stats = StatsJson();
         mqtt_->PublishNow(topics_.GatewayStats(), stats, 1, false);
         mqtt_->Stop(drain, topics_.GatewayStatus(), StatusJson(false, "stopped"));
         LogInfo("gateway", "stopped; stats " + StatsJson());
+    }
+    if (queue_) {
+        // No report of the writer may reach the client once it is gone.
+        queue_->SetObserver({});
+        queue_->Flush();
     }
     bridges_.clear();
     mqtt_.reset();
@@ -149,6 +155,11 @@ void Gateway::OnDrops(const QueueDrops& drops) {
         if (TargetCounters* c = stats_.Target(target)) c->dropped.fetch_add(n);
         total += n;
     }
+    for (const auto& [target, topic] : drops.retained) {
+        for (auto& b : bridges_) {
+            if (b->Name() == target) b->MarkUnknown(topic);
+        }
+    }
     if (total == 0) return;
     std::lock_guard<std::mutex> lock(mutex_);
     dropsSinceLog_ += total;
@@ -165,11 +176,7 @@ void Gateway::QueueResult(const std::string& target, const std::string& payload)
     QueueCommit commit;
     commit.target = target;
     commit.items.push_back(QueueItem{0, target, ItemKind::Result, topics_.CommandResult(target), payload, false});
-    QueueDrops drops;
-    std::string error;
-    if (!queue_->Commit(commit, drops, error)) LogError(target, "cannot queue a command result: " + error);
-    OnDrops(drops);
-    mqtt_->Wake();
+    queue_->Append(std::move(commit));
 }
 
 void Gateway::OnBrokerMessage(const std::string& topic, const std::string& payload, bool retained) {

@@ -51,6 +51,8 @@ void MqttClient::Start() {
 }
 
 void MqttClient::Wake() {
+    // One byte in the pipe is enough until the thread has read it.
+    if (wakePending_.exchange(true)) return;
     char c = 1;
     // A full pipe already wakes the thread: the failed write is harmless.
     [[maybe_unused]] ssize_t n = ::write(wakeWrite_, &c, 1);
@@ -85,6 +87,9 @@ void MqttClient::WaitWake(std::chrono::milliseconds timeout) {
     char buf[256];
     while (::read(wakeRead_, buf, sizeof(buf)) > 0) {
     }
+    // After the pipe is empty: a Wake from now on writes again, and one that
+    // came just before finds its rows in the next round anyway.
+    wakePending_.store(false);
 }
 
 bool MqttClient::Drained() {
@@ -259,6 +264,7 @@ void MqttClient::Run() {
             char buf[256];
             while (::read(wakeRead_, buf, sizeof(buf)) > 0) {
             }
+            wakePending_.store(false);
         }
         int rc = MOSQ_ERR_SUCCESS;
         if (p[0].revents & (POLLIN | POLLERR | POLLHUP)) rc = mosquitto_loop_read(mosq_, 1);

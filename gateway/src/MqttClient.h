@@ -134,6 +134,7 @@ private:
     std::chrono::milliseconds backoff_;
     std::chrono::steady_clock::time_point nextAttempt_{};
 
+    std::atomic<bool> wakePending_{false};
     std::atomic<bool> connected_{false};
     std::atomic<uint64_t> connects_{0};
     std::atomic<uint64_t> published_{0};

@@ -77,25 +77,21 @@ std::string TargetBridge::AlarmTopic(const AlarmKey& key) const {
     return ctx_.topics.Alarm(config_.name, key.eventClass, key.eventId, key.qualifier);
 }
 
-bool TargetBridge::CommitLocked(QueueCommit& commit) {
+void TargetBridge::CommitLocked(QueueCommit& commit) {
     commit.target = config_.name;
-    QueueDrops drops;
-    std::string error;
-    bool ok = ctx_.queue.Commit(commit, drops, error);
-    if (!ok) LogError(config_.name, "cannot queue: " + error);
-    if (!drops.byTarget.empty() && ctx_.dropped) ctx_.dropped(drops);
-    if (ok) {
-        for (auto& [topic, payload] : commit.record) {
-            if (payload) {
-                record_[topic] = RetainedEntry{*payload, false};
-            } else {
-                record_.erase(topic);
-            }
+    for (auto& [topic, payload] : commit.record) {
+        if (payload) {
+            record_[topic] = RetainedEntry{*payload, false};
+        } else {
+            record_.erase(topic);
         }
-        // A dropped retained row leaves its topic unknown: read back what the store marked.
-        if (drops.byTarget.count(config_.name)) record_ = ctx_.queue.Record(config_.name);
     }
-    return ok;
+    ctx_.queue.Append(std::move(commit));
+}
+
+void TargetBridge::MarkUnknown(const std::string& topic) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    record_[topic].unknown = true;
 }
 
 void TargetBridge::OnSourceEvent(const SourceEvent& ev) {
@@ -140,10 +136,9 @@ void TargetBridge::OnSourceEvent(const SourceEvent& ev) {
         if (reconciling_) touched_.insert(topic);
     }
     ctx_.counters.eventsIn.fetch_add(1);
-    // A failed commit loses this event; its sequence number stays used so
-    // that consumers see the gap.
+    // An event the disk then fails to take is counted as dropped; its
+    // sequence number stays used, so consumers see the gap.
     CommitLocked(commit);
-    ctx_.wake();
 }
 
 bool TargetBridge::Reconcile(bool everything) {
@@ -185,9 +180,8 @@ bool TargetBridge::Reconcile(bool everything) {
     if (commit.items.empty()) return true;
     LogInfo(config_.name, "reconciled: " + std::to_string(alarms.size()) + " active, " + std::to_string(published) +
                               " published, " + std::to_string(cleared) + " cleared");
-    bool ok = CommitLocked(commit);
-    ctx_.wake();
-    return ok;
+    CommitLocked(commit);
+    return true;
 }
 
 void TargetBridge::QueueStatus(bool online, const std::string& reason) {
@@ -218,7 +212,6 @@ void TargetBridge::QueueStatus(bool online, const std::string& reason) {
     commit.items.push_back(
         QueueItem{0, {}, ItemKind::Status, ctx_.topics.TargetStatus(config_.name), statusPayload_, true});
     CommitLocked(commit);
-    ctx_.wake();
 }
 
 void TargetBridge::CheckLink() {
@@ -273,7 +266,6 @@ void TargetBridge::Run() {
                 commit.items.push_back(
                     QueueItem{0, {}, ItemKind::Status, ctx_.topics.TargetStatus(config_.name), statusPayload_, true});
                 CommitLocked(commit);
-                ctx_.wake();
             }
         }
         CheckLink();
@@ -287,7 +279,6 @@ void TargetBridge::Run() {
             commit.items.push_back(
                 QueueItem{0, {}, ItemKind::Result, ctx_.topics.CommandResult(config_.name), std::move(result), false});
             CommitLocked(commit);
-            ctx_.wake();
         }
         std::unique_lock<std::mutex> lock(workMutex_);
         work_.wait_for(lock, kLinkCheck, [&] { return stop_ || reconcileAll_ || !commands_.empty(); });

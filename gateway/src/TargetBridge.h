@@ -38,8 +38,6 @@ public:
         DurableQueue& queue;
         const TopicMap& topics;
         TargetCounters& counters;
-        std::function<void()> wake;                      // new rows are queued
-        std::function<void(const QueueDrops&)> dropped;  // rows were dropped to make room
     };
 
     TargetBridge(TargetConfig config, const SourceFactory& factory, Context context);
@@ -60,6 +58,9 @@ public:
     bool PostCommand(const Command& command);
 
     const std::string& Name() const { return config_.name; }
+    // The queued message of this retained topic was dropped: publish it again
+    // at the next reconciliation.
+    void MarkUnknown(const std::string& topic);
     bool Online() const;
 
     void OnSourceEvent(const SourceEvent& event) override;
@@ -69,7 +70,7 @@ private:
     void CheckLink();
     bool Reconcile(bool everything);
     void QueueStatus(bool online, const std::string& reason);
-    bool CommitLocked(QueueCommit& commit);
+    void CommitLocked(QueueCommit& commit);
     std::string AlarmTopic(const AlarmKey& key) const;
 
     const TargetConfig config_;

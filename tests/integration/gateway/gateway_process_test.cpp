@@ -103,6 +103,8 @@ TEST_F(GatewayProcessTest, KilledWhileTheBrokerIsAwayDeliversItsQueueAfterAResta
     ASSERT_TRUE(probe.Connect({"zt/#"}));
     Child gateway(config, dir + "/stderr.txt");
     ASSERT_TRUE(probe.WaitFor([&](auto&) { return EventsOf(probe, "zt/press/events").size() >= 4; }));
+    // The status the first run queued, then the second run's own.
+    ASSERT_TRUE(WaitStatus(probe, {"press"}, "online", 2));
     press.RaiseAlarm(GwEvent(4));
     ASSERT_TRUE(probe.WaitFor([&](auto&) { return EventsOf(probe, "zt/press/events").size() >= 5; }));
     auto events = EventsOf(probe, "zt/press/events");
