@@ -4,6 +4,9 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "TimeText.h"
@@ -189,7 +192,20 @@ std::string ArgumentsJson(const uint8_t* bytes, size_t size, uint32_t count, uin
             w.Key("value");
             using V = decltype(v);
             if constexpr (std::is_same_v<V, float> || std::is_same_v<V, double>) {
-                w.Double(static_cast<double>(v));
+                if (!std::isfinite(v)) {
+                    w.Null();  // JSON has no NaN or infinity
+                } else if constexpr (std::is_same_v<V, float>) {
+                    // The shortest text that gives the float back: 41.2, not 41.20000076293945.
+                    char text[40];
+                    int n = 0;
+                    for (int digits = 6; digits <= 9; ++digits) {
+                        n = std::snprintf(text, sizeof(text), "%.*g", digits, static_cast<double>(v));
+                        if (std::strtof(text, nullptr) == v) break;
+                    }
+                    w.RawValue(text, static_cast<size_t>(n), rapidjson::kNumberType);
+                } else {
+                    w.Double(v);
+                }
             } else if constexpr (std::is_signed_v<V>) {
                 w.Int64(static_cast<int64_t>(v));
             } else {

@@ -129,6 +129,9 @@ TEST(EventJson, ArgumentBlocksAreBoundsChecked) {
         {block({14}, {'a', 'b'}), 1, 2, R"([{"type":"string","value":null},{"type":"invalid"}])"},
         {block({99}, {1}), 1, 2, R"([{"type":"invalid"},{"type":"invalid"}])"},
         {block({4}, {1, 0, 0, 0}), 3, 2, R"([{"type":"invalid"}])"},
+        // Not-a-number has no JSON form; a float keeps its own precision.
+        {block({11, 10}, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F, 0xCD, 0xCC, 0x24, 0x42}), 2, 4,
+         R"([{"type":"double","value":null},{"type":"float","value":41.2}])"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ArgumentsJson(c.bytes.data(), c.bytes.size(), c.count, c.typesSize), c.json);
