@@ -14,8 +14,15 @@
  * once; requests run on the calling thread. Events reach the sinks on the
  * logger's own worker thread, one at a time and in the order the controller
  * reported them, only while the logger is connected. A sink may call back
- * into the logger and the alarm from inside its Invoke, and may release the
- * last reference of either: the object is destroyed once the call returns.
+ * into the logger and the alarm from inside its Invoke (Connect and
+ * Disconnect included), and may release the last reference of either: the
+ * object is destroyed once the call returns.
+ *
+ * Disconnect, on a host thread, returns once the sink call under way (if
+ * any) has returned; no sink is called after it until the next Connect.
+ * Releasing the last reference does not wait: a call under way holds the
+ * logger and finishes first. Disconnect (or Unadvise) before letting go of
+ * a sink that must not be called any more.
  */
 #ifndef ZT_EVENT_LOGGER_INTERFACES_H
 #define ZT_EVENT_LOGGER_INTERFACES_H
@@ -28,9 +35,20 @@ namespace ZtEventLoggerVdlProxy {
 
 /* Connect(target): a NetId in dotted text ("5.12.34.56.1.1"), a local
  * alias ("", "localhost", "127.0.0.1", "127.0.0.1.1.1") or the name of a
- * route of the local router (any ASCII case). On success the active-alarm
- * list holds the controller's active alarms (no events are fired for them).
- * E_POINTER for a null target.
+ * route of the local router (any ASCII case); after a Disconnect an empty
+ * target connects to the target of before. On success the active-alarm
+ * list holds the controller's active alarms (no events are fired for them);
+ * if they cannot be read then, they are read again with the next event and
+ * reported as raised. E_POINTER for a null target. Connecting a logger that
+ * is connected fails with 0x9811070F and leaves it disconnected.
+ * Disconnect empties the list (no events); on a logger that is not
+ * connected it reports 0x98110748.
+ *
+ * The list heals itself: when notifications were lost (a full queue, no
+ * memory, a malformed frame) the logger reads the controller's active
+ * alarms again and reports every difference as the ordinary AlarmRaised,
+ * AlarmCleared (removed -1) or AlarmConfirmed, so a host that follows the
+ * events ends with the controller's list.
  *
  * get_ActiveAlarms: a snapshot of the active alarms, in key order.
  * ClearAllAlarms / ClearAlarms(resetConfirmation): only VARIANT_TRUE (-1)

@@ -25,7 +25,9 @@ protected:
         Advise(logger, &sink);
     }
     void TearDown() override {
-        if (logger) logger->Release();
+        // A firing under way holds the logger: disconnect first, so that
+        // the sink (a member) is called no more once it is released.
+        if (logger) logger->Disconnect(), logger->Release();
         LoggerFixture::TearDown();
     }
     HRESULT Connect(IZtEventLogger3* l, const char* target = "localhost") {
