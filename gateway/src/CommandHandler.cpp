@@ -11,6 +11,7 @@
 
 #include "TopicMap.h"
 #include "ZtFilterSyntax/FilterText.h"
+#include "ZtTool/ResultText.h"
 
 namespace ZtGateway {
 
@@ -230,6 +231,9 @@ void Head(Writer& w, const Command& c, bool ok, HRESULT code) {
     w.Key("code");
     std::string hex = HexCode(code);
     w.String(hex.c_str());
+    w.Key("name");
+    std::string name = ZtTool::ResultName(code);
+    w.String(name.c_str(), static_cast<rapidjson::SizeType>(name.size()));
 }
 
 }  // namespace
@@ -329,7 +333,7 @@ std::string ExecuteCommand(EventSource& source, const Command& c) {
     } else if (c.verb == "log") {
         hr = source.ReadLog(c.count, events);
     }
-    if (ZtAtlCom::Failed(hr)) return CommandError(c, hr, error.empty() ? "the controller refused it" : error);
+    if (ZtAtlCom::Failed(hr)) return CommandError(c, hr, error.empty() ? ZtTool::DescribeResult(hr) : error);
     rapidjson::StringBuffer b;
     Writer w(b);
     Head(w, c, true, hr);

@@ -13,8 +13,8 @@
 //   log          {"id":"c5","count":20}
 //
 // The result on <prefix>/<target>/cmd/result:
-//   {"id":"c1","verb":"confirm","ok":true,"code":"0x00000000"}
-//   {"id":"c3","verb":"clear","ok":false,"code":"0x80070057","error":"filter: column 13: ..."}
+//   {"id":"c1","verb":"confirm","ok":true,"code":"0x00000000","name":"S_OK"}
+//   {"id":"c3","verb":"clear","ok":false,"code":"0x80070057","name":"E_INVALIDARG","error":"filter: column 13: ..."}
 // "log" adds "events": [the newest first]. A payload that is not a command
 // gets ok false and the reason; its id is repeated when one could be read.
 #ifndef ZT_GATEWAY_COMMAND_HANDLER_H

@@ -5,7 +5,7 @@
 
 #include "CommandHandler.h"
 #include "GatewayLog.h"
-#include "TimeText.h"
+#include "ZtTool/TimeText.h"
 
 namespace ZtGateway {
 
@@ -26,7 +26,7 @@ Gateway::Gateway(GatewayConfig config, TargetBridge::SourceFactory factory)
 Gateway::~Gateway() { Stop(std::chrono::milliseconds(0)); }
 
 std::string Gateway::StatusJson(bool online, const std::string& reason) const {
-    uint64_t now = NowFileTime();
+    uint64_t now = ZtTool::FileTimeNow();
     rapidjson::StringBuffer b;
     rapidjson::Writer<rapidjson::StringBuffer> w(b);
     w.StartObject();
@@ -36,7 +36,7 @@ std::string Gateway::StatusJson(bool online, const std::string& reason) const {
     w.String(online ? "online" : "offline");
     if (online) {
         w.Key("since");
-        w.String(IsoTimeMs(now).c_str());
+        w.String(ZtTool::FileTimeToIsoUtc(now, 3).c_str());
         w.Key("sinceFileTime");
         w.Uint64(now);
         w.Key("targets");

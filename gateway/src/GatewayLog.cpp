@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "TimeText.h"
+#include "ZtTool/TimeText.h"
 
 namespace ZtGateway {
 
@@ -36,7 +36,7 @@ bool ParseLogLevel(std::string_view text, LogLevel& level) {
 
 void Log(LogLevel level, std::string_view area, std::string_view message) {
     if (static_cast<int>(level) < g_level.load(std::memory_order_relaxed)) return;
-    std::string line = IsoTimeMs(NowFileTime());
+    std::string line = ZtTool::FileTimeToIsoUtc(ZtTool::FileTimeNow(), 3);
     line += ' ';
     line += LevelName(level);
     line += ' ';

@@ -3,7 +3,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include "TimeText.h"
+#include "ZtTool/TimeText.h"
 
 namespace ZtGateway {
 
@@ -23,7 +23,7 @@ std::string GatewayStats::Json(const std::string& gatewayId, const Extra& extra)
     w.Key("gateway");
     w.String(gatewayId.c_str());
     w.Key("time");
-    w.String(IsoTimeMs(NowFileTime()).c_str());
+    w.String(ZtTool::FileTimeToIsoUtc(ZtTool::FileTimeNow(), 3).c_str());
     w.Key("broker");
     w.StartObject();
     w.Key("connected");

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <mutex>
 
-#include "EventJson.h"
 #include "ZtAtlCom/BStr.h"
 #include "ZtAtlCom/ComPtr.h"
 #include "ZtAtlCom/ComVariant.h"
@@ -12,6 +11,8 @@
 #include "ZtEventLoggerVdlProxy/ZtEventLoggerSink.h"
 #include "ZtEventLoggerVdlProxy/ZtEventLoggerVdlProxyLib.h"
 #include "ZtFilterSyntax/FilterText.h"
+#include "ZtTool/EventJson.h"
+#include "ZtTool/EventView.h"
 
 namespace ZtGateway {
 
@@ -23,6 +24,21 @@ using ZtAtlCom::S_OK;
 
 // Vdl "not found", as the service reports it.
 constexpr HRESULT kNotFound = ZtAtlCom::MakeHResult(0x98110000u + 1804u);
+
+// Class and id of an event. The public interfaces carry no key qualifier: 0.
+AlarmKey KeyOf(const ZtTool::EventView& v) { return AlarmKey{ZtTool::GuidText(v.eventClass), v.eventId, 0}; }
+
+// The JSON object of an event with its texts (one request per language).
+template <class I, class Read>
+std::string Json(I* event, Read read, const std::vector<long>& languages, ZtTool::EventView& view) {
+    read(event, view);
+    if (!languages.empty()) ZtTool::ReadTexts(event, languages, view);
+    return ZtTool::EventJsonLine(view);
+}
+std::string AlarmJson(IZtAlarm* a, const std::vector<long>& languages, ZtTool::EventView& view) {
+    return Json(a, ZtTool::ReadAlarm, languages, view);
+}
+std::vector<long> Languages(const std::vector<int32_t>& ids) { return std::vector<long>(ids.begin(), ids.end()); }
 
 struct Bstr {
     BSTR b;
@@ -41,7 +57,7 @@ HRESULT Create(const ZtAtlCom::CLSID& clsid, CComPtr<I>& out) {
 // Turns the logger's events into SourceEvents; detached before the source goes.
 class Sink : public ZtEventLoggerSink {
 public:
-    Sink(EventSource::Listener* listener, std::vector<int32_t> languages)
+    Sink(EventSource::Listener* listener, std::vector<long> languages)
         : listener_(listener), languages_(std::move(languages)) {}
     void Detach() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -49,8 +65,9 @@ public:
     }
     HRESULT MessageSent(IZtMessage* m) override {
         if (!m) return S_OK;
-        SourceEvent ev{Transition::Message, false, KeyOf(m), MessageJson(m, languages_)};
-        return Deliver(ev);
+        ZtTool::EventView view;
+        std::string json = Json(m, ZtTool::ReadMessage, languages_, view);
+        return Deliver(SourceEvent{Transition::Message, false, KeyOf(view), std::move(json)});
     }
     HRESULT AlarmRaised(IZtAlarm* a) override { return Alarm(Transition::Raised, a, 0); }
     HRESULT AlarmCleared(IZtAlarm* a, VARIANT_BOOL removed) override { return Alarm(Transition::Cleared, a, removed); }
@@ -61,8 +78,9 @@ public:
 private:
     HRESULT Alarm(Transition t, IZtAlarm* a, VARIANT_BOOL removed) {
         if (!a) return S_OK;
-        SourceEvent ev{t, removed != 0, KeyOf(a), AlarmJson(a, languages_)};
-        return Deliver(ev);
+        ZtTool::EventView view;
+        std::string json = AlarmJson(a, languages_, view);
+        return Deliver(SourceEvent{t, removed != 0, KeyOf(view), std::move(json)});
     }
     HRESULT Deliver(const SourceEvent& ev) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -71,13 +89,13 @@ private:
     }
     std::mutex mutex_;
     EventSource::Listener* listener_;
-    const std::vector<int32_t> languages_;
+    const std::vector<long> languages_;
 };
 
 class LoggerSource final : public EventSource {
 public:
     LoggerSource(const TargetConfig& config, Listener& listener) : config_(config) {
-        sink_ = new Sink(&listener, config.languages);
+        sink_ = new Sink(&listener, Languages(config.languages));
         if (ZtAtlCom::Failed(Create(CLSID_ZtEventLogger, logger_))) return;
         CComPtr<ZtAtlCom::IConnectionPointContainer> container;
         if (logger_->QueryInterface(ZtAtlCom::iid_of<ZtAtlCom::IConnectionPointContainer>(),
@@ -119,14 +137,20 @@ public:
     HRESULT ActiveAlarms(std::vector<SourceAlarm>& alarms) override {
         std::vector<CComPtr<IZtAlarm>> list;
         HRESULT hr = List(list);
-        for (auto& a : list) alarms.push_back(SourceAlarm{KeyOf(a.Get()), AlarmJson(a.Get(), config_.languages)});
+        for (auto& a : list) {
+            ZtTool::EventView view;
+            std::string json = AlarmJson(a.Get(), Languages(config_.languages), view);
+            alarms.push_back(SourceAlarm{KeyOf(view), std::move(json)});
+        }
         return hr;
     }
     HRESULT ConfirmAlarm(const AlarmKey& key) override {
         std::vector<CComPtr<IZtAlarm>> list;
         if (HRESULT hr = List(list); ZtAtlCom::Failed(hr)) return hr;
         for (auto& a : list) {
-            AlarmKey k = KeyOf(a.Get());
+            ZtTool::EventView view;
+            ZtTool::ReadAlarm(a.Get(), view);
+            AlarmKey k = KeyOf(view);
             // The public alarm carries no qualifier: class and id choose it.
             if (k.eventClass == key.eventClass && k.eventId == key.eventId) return a->Confirm();
         }
@@ -180,7 +204,8 @@ public:
         for (int i = 0; i < n; ++i) {
             CComPtr<IZtLoggedEvent> e;
             if (coll->get_Item(i, e.ReleaseAndGetAddressOf()) == S_OK && e) {
-                events.push_back(LoggedEventJson(e.Get(), config_.languages));
+                ZtTool::EventView view;
+                events.push_back(Json(e.Get(), ZtTool::ReadLoggedEvent, Languages(config_.languages), view));
             }
         }
         return S_OK;

@@ -6,7 +6,8 @@
 #include <map>
 
 #include "GatewayLog.h"
-#include "TimeText.h"
+#include "ZtTool/ResultText.h"
+#include "ZtTool/TimeText.h"
 
 namespace ZtGateway {
 
@@ -95,7 +96,7 @@ void TargetBridge::MarkUnknown(const std::string& topic) {
 }
 
 void TargetBridge::OnSourceEvent(const SourceEvent& ev) {
-    std::string now = IsoTimeMs(NowFileTime());
+    std::string now = ZtTool::FileTimeToIsoUtc(ZtTool::FileTimeNow(), 3);
     std::lock_guard<std::mutex> lock(mutex_);
     const uint64_t seq = nextSequence_++;
     rapidjson::StringBuffer b;
@@ -154,7 +155,7 @@ bool TargetBridge::Reconcile(bool everything) {
     std::lock_guard<std::mutex> lock(mutex_);
     reconciling_ = false;
     if (ZtAtlCom::Failed(hr)) {
-        LogWarn(config_.name, "cannot read the active alarms (" + HexCode(hr) + "); tried again later");
+        LogWarn(config_.name, "cannot read the active alarms: " + ZtTool::DescribeResult(hr) + "; tried again later");
         return false;
     }
     std::map<std::string, const std::string*> wanted;
@@ -185,7 +186,7 @@ bool TargetBridge::Reconcile(bool everything) {
 }
 
 void TargetBridge::QueueStatus(bool online, const std::string& reason) {
-    uint64_t now = NowFileTime();
+    uint64_t now = ZtTool::FileTimeNow();
     rapidjson::StringBuffer b;
     rapidjson::Writer<rapidjson::StringBuffer> w(b);
     w.StartObject();
@@ -196,7 +197,7 @@ void TargetBridge::QueueStatus(bool online, const std::string& reason) {
     w.Key("state");
     w.String(online ? "online" : "offline");
     w.Key("since");
-    w.String(IsoTimeMs(now).c_str());
+    w.String(ZtTool::FileTimeToIsoUtc(now, 3).c_str());
     w.Key("sinceFileTime");
     w.Uint64(now);
     if (!reason.empty()) {
@@ -229,9 +230,9 @@ void TargetBridge::CheckLink() {
     HRESULT hr = source_->Connect();
     if (ZtAtlCom::Failed(hr)) {
         if (hr != lastConnectError_ || !everOnline_) {
-            LogWarn(config_.name, "cannot connect to " + config_.target + " (" + HexCode(hr) + "); retrying");
+            LogWarn(config_.name, "cannot connect to " + config_.target + ": " + ZtTool::DescribeResult(hr) + "; retrying");
         }
-        if (!everOnline_ && lastConnectError_ == 0) QueueStatus(false, "cannot connect (" + HexCode(hr) + ")");
+        if (!everOnline_ && lastConnectError_ == 0) QueueStatus(false, ZtTool::DescribeResult(hr));
         lastConnectError_ = hr;
         nextAttempt_ = now + backoff_;
         backoff_ = std::min(backoff_ * 2, std::chrono::duration_cast<std::chrono::milliseconds>(kMaxBackoff));

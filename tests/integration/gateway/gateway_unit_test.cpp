@@ -1,12 +1,10 @@
 // The gateway's parts without a broker: the durable queue (order, bounds,
-// drops, what survives a reopen), command topics, argument decoding.
+// drops, what survives a reopen) and the command topics.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 
 #include "DurableQueue.h"
-#include "EventJson.h"
 #include "TopicMap.h"
 
 namespace ZtGateway {
@@ -108,34 +106,6 @@ TEST(TopicMap, CommandTopics) {
     }
     EXPECT_EQ(t.Alarm("press", "{4a6f1c2e-8b3d-4f51-9c07-2e5b7a9d1f30}", 10, 3),
               "plant/zt/press/alarms/4A6F1C2E-8B3D-4F51-9C07-2E5B7A9D1F30/10/3");
-}
-
-TEST(EventJson, ArgumentBlocksAreBoundsChecked) {
-    auto block = [](std::vector<uint16_t> types, std::vector<uint8_t> data) {
-        std::vector<uint8_t> b(types.size() * 2);
-        std::memcpy(b.data(), types.data(), b.size());
-        b.insert(b.end(), data.begin(), data.end());
-        return b;
-    };
-    struct {
-        std::vector<uint8_t> bytes;
-        uint32_t count, typesSize;
-        const char* json;
-    } cases[] = {
-        {block({4, 14}, {7, 0, 0, 0, 'a', 'b', 0}), 2, 4,
-         R"([{"type":"int32","value":7},{"type":"string","value":"ab"}])"},
-        {block({14}, {}), 1, 2, R"([{"type":"string","value":""}])"},
-        {block({5}, {1, 2, 3}), 1, 2, R"([{"type":"int64"},{"type":"invalid"}])"},
-        {block({14}, {'a', 'b'}), 1, 2, R"([{"type":"string","value":null},{"type":"invalid"}])"},
-        {block({99}, {1}), 1, 2, R"([{"type":"invalid"},{"type":"invalid"}])"},
-        {block({4}, {1, 0, 0, 0}), 3, 2, R"([{"type":"invalid"}])"},
-        // Not-a-number has no JSON form; a float keeps its own precision.
-        {block({11, 10}, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F, 0xCD, 0xCC, 0x24, 0x42}), 2, 4,
-         R"([{"type":"double","value":null},{"type":"float","value":41.2}])"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ArgumentsJson(c.bytes.data(), c.bytes.size(), c.count, c.typesSize), c.json);
-    }
 }
 
 }  // namespace
