@@ -221,7 +221,7 @@ double LoggerAlone(const Setup& s, size_t perTarget, int rounds) {
         c->FindConnectionPoint(IID__IZtEventLoggerEvents, point.ReleaseAndGetAddressOf());
         ZtAtlCom::DWORD cookie = 0;
         point->Advise(sink, &cookie);
-        char name[16];
+        char name[32];
         std::snprintf(name, sizeof(name), "T%02zu", i);
         BSTR target = ZtAtlCom::SysAllocString(name);
         logger->Connect(target);
