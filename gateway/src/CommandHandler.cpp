@@ -252,9 +252,10 @@ bool ParseCommand(const std::string& verb, const std::string& payload, Command& 
         return false;
     }
     rapidjson::Document doc;
-    doc.Parse(payload.data(), payload.size());
+    // Invalid UTF-8 is refused: the id comes back in the result, which must stay JSON.
+    doc.Parse<rapidjson::kParseValidateEncodingFlag>(payload.data(), payload.size());
     if (doc.HasParseError() || !doc.IsObject()) {
-        error = "payload is not a JSON object";
+        error = "payload is not a JSON object in UTF-8";
         return false;
     }
     if (auto it = doc.FindMember("id"); it != doc.MemberEnd()) {

@@ -161,6 +161,7 @@ TEST_F(GatewayBrokerTest, CommandsHostilePayloadsAndRetainedCommands) {
         {"confirm", "not json", "not a JSON object"},
         {"confirm", "[1,2]", "not a JSON object"},
         {"confirm", R"({"id":5})", "id: expected a text"},
+        {"confirm", "{\"id\":\"\xC3\x28\"}", "not a JSON object in UTF-8"},
         {"confirm", R"({"id":"h1","class":"nope","eventId":1})", "class: expected a GUID"},
         {"confirm", R"({"id":"h2","class":")" + cls + R"(","eventId":-1})", "eventId: expected a whole number"},
         {"confirm", R"({"id":"h3","class":")" + cls + R"(","eventId":1,"extra":1})", "unknown member \"extra\""},
@@ -186,7 +187,7 @@ TEST_F(GatewayBrokerTest, CommandsHostilePayloadsAndRetainedCommands) {
         EXPECT_NE(JsonField(results[i].payload, "error").find(cases[i].error), std::string::npos)
             << cases[i].payload.substr(0, 80) << " -> " << results[i].payload;
     }
-    EXPECT_EQ(JsonField(results[3].payload, "id"), "h1");
+    EXPECT_EQ(JsonField(results[4].payload, "id"), "h1");
     EXPECT_EQ(press.ActiveAlarms().front().state.confirmationState, ZtSim::kConfirmationWaiting);
 
     // The gateway still serves: confirm, send, log.
