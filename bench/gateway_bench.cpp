@@ -155,7 +155,7 @@ struct Setup {
     std::unique_ptr<ZtGateway::Gateway> gateway;
 };
 
-Setup StartAll(int targets, int brokerPort, const std::string& queuePath) {
+Setup StartAll(int targets, int brokerPort, const std::string& queuePath, std::vector<int32_t> languages = {}) {
     Setup s;
     ZtSim::SimOptions o;
     for (int i = 0; i < targets; ++i) {
@@ -170,7 +170,8 @@ Setup StartAll(int targets, int brokerPort, const std::string& queuePath) {
     c.id = "bench";
     c.topicPrefix = "zt";
     for (const auto& r : o.routes) {
-        c.targets.push_back({r.name, r.name, s.sim->Address(), {}});  // no texts: one request less per event
+        // Texts cost requests to the controller per event: measured apart.
+        c.targets.push_back({r.name, r.name, s.sim->Address(), languages});
         s.services.push_back(s.sim->FindTargetByName(r.name)->ServiceAs<EventLoggerService>(132));
     }
     c.broker.port = static_cast<uint16_t>(brokerPort);
@@ -316,6 +317,26 @@ void Throughput(const ZtTest::MosquittoBroker& broker, const std::string& dir, i
     std::printf("  input alone %8.0f events/s: simulator -> event logger objects -> a sink that counts\n", n / alone);
 }
 
+// With the texts of one language in every event: two requests to the
+// controller per event (text and class name) on the logger's worker thread.
+void ThroughputWithTexts(const ZtTest::MosquittoBroker& broker, const std::string& dir) {
+    constexpr int kTargets = 4;
+    constexpr size_t kPerTarget = 1000;
+    Setup s = StartAll(kTargets, broker.Port(), dir + "/texts.sqlite", {1033});
+    Subscriber sub(broker.Port());
+    size_t before = sub.Count();
+    auto t0 = Clock::now();
+    std::vector<std::thread> storms;
+    for (auto& svc : s.services) storms.emplace_back([&, svc] { svc->PublishStorm(kPerTarget, Message(1)); });
+    for (auto& t : storms) t.join();
+    if (!sub.WaitCount(before + kTargets * kPerTarget)) std::exit(1);
+    double t = std::chrono::duration<double>(Clock::now() - t0).count();
+    std::printf("throughput with texts in one language, %d targets x %zu messages\n", kTargets, kPerTarget);
+    std::printf("  gateway   %10.0f events/s (each event costs two text requests to its controller)\n",
+                kTargets * kPerTarget / t);
+    s.gateway->Stop();
+}
+
 void Latency(const ZtTest::MosquittoBroker& broker, const std::string& dir, int seconds) {
     constexpr int kTargets = 50;
     constexpr int kRate = 100;  // per target and second
@@ -366,6 +387,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     Throughput(broker, broker.Dir(), quick ? 3 : 5);
+    ThroughputWithTexts(broker, broker.Dir());
     Latency(broker, broker.Dir(), quick ? 2 : 5);
     return 0;
 }
