@@ -70,7 +70,9 @@ bool Gateway::Start(std::string& error) {
     o.password = config_.broker.password;
     o.willTopic = topics_.GatewayStatus();
     o.willPayload = StatusJson(false, "connection lost");
-    o.subscriptions = {topics_.CommandFilter()};
+    // The retained alarm topics as the broker holds them come back at every
+    // subscription: what the record does not know is cleared.
+    o.subscriptions = {{topics_.CommandFilter(), false}, {topics_.AllAlarmsFilter(), true}};
     mqtt_ = std::make_unique<MqttClient>(o, *queue_, static_cast<MqttClient::Handler&>(*this));
     queue_->SetObserver({[this] { mqtt_->Wake(); }, [this](const QueueDrops& d) { OnDrops(d); }});
     for (const TargetConfig& t : config_.targets) {
@@ -181,6 +183,13 @@ void Gateway::QueueResult(const std::string& target, const std::string& payload)
 
 void Gateway::OnBrokerMessage(const std::string& topic, const std::string& payload, bool retained) {
     std::string target, verb;
+    if (topics_.ParseAlarm(topic, target)) {
+        if (!retained || payload.empty()) return;
+        for (auto& b : bridges_) {
+            if (b->Name() == target) b->ClearIfUnknown(topic);
+        }
+        return;
+    }
     if (!topics_.ParseCommand(topic, target, verb)) return;
     auto it = std::find_if(bridges_.begin(), bridges_.end(), [&](const auto& b) { return b->Name() == target; });
     if (it == bridges_.end()) return;  // another gateway's target

@@ -309,10 +309,10 @@ void MqttClient::OnConnectCb(mosquitto*, void* obj, int rc) {
     }
     self->accepted_ = true;
     self->backoff_ = self->options_.minBackoff;
-    for (const std::string& s : self->options_.subscriptions) {
-        mosquitto_subscribe_v5(self->mosq_, nullptr, s.c_str(), 1,
-                               MQTT_SUB_OPT_NO_LOCAL | MQTT_SUB_OPT_RETAIN_AS_PUBLISHED | MQTT_SUB_OPT_SEND_RETAIN_NEVER,
-                               nullptr);
+    for (const auto& sub : self->options_.subscriptions) {
+        int options = MQTT_SUB_OPT_NO_LOCAL | MQTT_SUB_OPT_RETAIN_AS_PUBLISHED |
+                      (sub.retainedToo ? MQTT_SUB_OPT_SEND_RETAIN_ALWAYS : MQTT_SUB_OPT_SEND_RETAIN_NEVER);
+        mosquitto_subscribe_v5(self->mosq_, nullptr, sub.filter.c_str(), 1, options, nullptr);
     }
     self->connects_.fetch_add(1);
     self->connected_.store(true);

@@ -43,7 +43,14 @@ struct MqttOptions {
     std::string caFile, certFile, keyFile;  // TLS when caFile is set
     std::string user, password;
     std::string willTopic, willPayload;  // retained, QoS 1
-    std::vector<std::string> subscriptions;  // QoS 1, made on every connect
+    // QoS 1, made on every connect, never with our own messages, retained
+    // ones marked as such; retainedToo also asks for the retained messages
+    // the broker holds (else none are sent at subscription).
+    struct Subscription {
+        std::string filter;
+        bool retainedToo = false;
+    };
+    std::vector<Subscription> subscriptions;
     size_t window = 512;
     std::chrono::milliseconds minBackoff{200};
     std::chrono::milliseconds maxBackoff{5000};

@@ -90,6 +90,15 @@ void TargetBridge::CommitLocked(QueueCommit& commit) {
     ctx_.queue.Append(std::move(commit));
 }
 
+void TargetBridge::ClearIfUnknown(const std::string& topic) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (record_.count(topic)) return;
+    LogInfo(config_.name, "clearing " + topic + ": retained on the broker, not active");
+    QueueCommit commit;
+    commit.items.push_back(QueueItem{0, {}, ItemKind::Retained, topic, {}, true});
+    CommitLocked(commit);
+}
+
 void TargetBridge::MarkUnknown(const std::string& topic) {
     std::lock_guard<std::mutex> lock(mutex_);
     record_[topic].unknown = true;

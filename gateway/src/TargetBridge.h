@@ -61,6 +61,11 @@ public:
     // The queued message of this retained topic was dropped: publish it again
     // at the next reconciliation.
     void MarkUnknown(const std::string& topic);
+    // The broker holds a retained alarm message on this topic: one the
+    // record does not know (a broker restored from an old snapshot, a run
+    // whose queue file was lost) is cleared, so that subscribers see only
+    // the active alarms.
+    void ClearIfUnknown(const std::string& topic);
     bool Online() const;
 
     void OnSourceEvent(const SourceEvent& event) override;

@@ -56,6 +56,20 @@ bool TopicMap::ParseCommand(std::string_view topic, std::string& target, std::st
     return true;
 }
 
+std::string TopicMap::AllAlarmsFilter() const { return Join(prefix_, "+/alarms/#"); }
+
+bool TopicMap::ParseAlarm(std::string_view topic, std::string& target) const {
+    if (topic.size() <= prefix_.size() + 1 || topic.substr(0, prefix_.size()) != prefix_ ||
+        topic[prefix_.size()] != '/') {
+        return false;
+    }
+    std::string_view rest = topic.substr(prefix_.size() + 1);
+    auto slash = rest.find('/');
+    if (slash == std::string_view::npos || slash == 0 || rest.substr(slash + 1, 7) != "alarms/") return false;
+    target.assign(rest.substr(0, slash));
+    return true;
+}
+
 std::string GuidSegment(std::string_view g) {
     if (g.size() == 38 && g.front() == '{' && g.back() == '}') g = g.substr(1, 36);
     if (g.size() != 36) return {};

@@ -37,6 +37,9 @@ public:
     // Splits "<prefix>/<target>/cmd/<verb>"; false for any other topic
     // (the result topic included).
     bool ParseCommand(std::string_view topic, std::string& target, std::string& verb) const;
+    // "<prefix>/+/alarms/#", and the target of such a topic (false for others).
+    std::string AllAlarmsFilter() const;
+    bool ParseAlarm(std::string_view topic, std::string& target) const;
 
 private:
     std::string prefix_;

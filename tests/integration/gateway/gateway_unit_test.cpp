@@ -104,6 +104,10 @@ TEST(TopicMap, CommandTopics) {
             EXPECT_EQ(target + "/" + verb, std::string(c.target) + "/" + c.verb);
         }
     }
+    std::string target;
+    EXPECT_TRUE(t.ParseAlarm("plant/zt/press/alarms/4A6F1C2E-8B3D-4F51-9C07-2E5B7A9D1F30/10/3", target));
+    EXPECT_EQ(target, "press");
+    EXPECT_FALSE(t.ParseAlarm("plant/zt/press/events", target));
     EXPECT_EQ(t.Alarm("press", "{4a6f1c2e-8b3d-4f51-9c07-2e5b7a9d1f30}", 10, 3),
               "plant/zt/press/alarms/4A6F1C2E-8B3D-4F51-9C07-2E5B7A9D1F30/10/3");
 }
