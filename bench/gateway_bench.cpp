@@ -61,7 +61,7 @@ public:
     }
     ~Subscriber() {
         mosquitto_disconnect(mosq_);
-        mosquitto_loop_stop(mosq_, true);
+        mosquitto_loop_stop(mosq_, false);  // joins: a forced stop cancels the thread mid-lock
         mosquitto_destroy(mosq_);
     }
     size_t Count() const { return count_.load(); }
@@ -127,7 +127,7 @@ public:
     }
     ~BarePublisher() {
         mosquitto_disconnect(mosq_);
-        mosquitto_loop_stop(mosq_, true);
+        mosquitto_loop_stop(mosq_, false);  // joins: a forced stop cancels the thread mid-lock
         mosquitto_destroy(mosq_);
     }
     void Publish(const std::string& topic, const std::string& payload) {

@@ -162,13 +162,15 @@ bool MqttProbe::Connect(const std::vector<std::string>& filters) {
     for (const auto& f : filters) {
         mosquitto_subscribe_v5(mosq_, nullptr, f.c_str(), 1, MQTT_SUB_OPT_RETAIN_AS_PUBLISHED, nullptr);
     }
-    mosquitto_loop_start(mosq_);
+    started_ = mosquitto_loop_start(mosq_) == MOSQ_ERR_SUCCESS;
     return true;
 }
 
 void MqttProbe::Disconnect() {
+    if (!started_) return;
+    started_ = false;
     mosquitto_disconnect(mosq_);
-    mosquitto_loop_stop(mosq_, true);
+    mosquitto_loop_stop(mosq_, false);  // joins: a forced stop cancels the thread mid-lock
 }
 
 bool MqttProbe::Publish(const std::string& topic, const std::string& payload, bool retain) {

@@ -98,6 +98,7 @@ private:
     int port_;
     Options options_;
     mosquitto* mosq_ = nullptr;
+    bool started_ = false;  // the loop thread runs
     mutable std::mutex mutex_;
     std::vector<MqttMessage> messages_;
     std::chrono::steady_clock::time_point last_;
