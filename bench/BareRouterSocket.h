@@ -65,6 +65,20 @@ public:
         }
     }
 
+    // Subscribes this connection to the notifications of (port, group,
+    // offset) on target and reads the reply; samples follow on the socket.
+    void Subscribe(const uint8_t target[6], uint16_t port, uint32_t group, uint32_t offset) {
+        ZtMrxWire::Header sub;
+        sub.command = static_cast<uint16_t>(ZtMrxWire::Command::AddNotification);
+        sub.invokeId = 1;
+        std::memcpy(sub.targetNetId, target, 6);
+        sub.targetPort = port;
+        uint8_t attrib[32] = {};
+        Send(ZtMrxWire::FrameBuilder(sub).U32(group).U32(offset).Bytes(attrib, 32).Finish());
+        uint8_t reply[ZtMrxWire::kHeaderSize + 4];
+        Recv(reply, sizeof(reply));
+    }
+
     uint8_t netId[6] = {};  // the router's, from the hello
 
 private:

@@ -88,15 +88,7 @@ std::vector<uint8_t> AlarmFrame() {
 class BareReader {
 public:
     BareReader(uint16_t port, const MrxNetId& target) : socket_(port) {
-        Header sub;
-        sub.command = static_cast<uint16_t>(Command::AddNotification);
-        sub.invokeId = 1;
-        std::memcpy(sub.targetNetId, target.b, 6);
-        sub.targetPort = kPort;
-        uint8_t attrib[32] = {};
-        socket_.Send(FrameBuilder(sub).U32(777).U32(1).Bytes(attrib, 32).Finish());
-        uint8_t subReply[kHeaderSize + 4];
-        socket_.Recv(subReply, sizeof(subReply));
+        socket_.Subscribe(target.b, kPort, 777, 1);
         thread_ = std::thread([this] { Loop(); });
     }
     ~BareReader() {

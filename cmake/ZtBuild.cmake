@@ -62,3 +62,46 @@ endfunction()
 function(zt_public_headers dir)
   set_property(GLOBAL APPEND PROPERTY ZT_PUBLIC_HEADER_DIRS ${dir})
 endfunction()
+
+# zt_add_c_test(<name> SOURCES ... [SIM] [TIME_SCALE x] [CONCURRENCY] [LABELS ...] [TIMEOUT s])
+# A test program written in C (tests/c/...), linked with the C binding only,
+# registered with CTest; it passes when it exits with 0. SIM runs it under
+# zt-sim-run against the simulated demo machine (scenario playing,
+# TIME_SCALE 0.25 unless given).
+set(ZT_SIM_SCENARIO ${PROJECT_SOURCE_DIR}/sim/scenarios/demo_machine.json)
+set(ZT_SIM_RESOURCES ${PROJECT_SOURCE_DIR}/sim/data/demo_machine.resources.json)
+function(zt_add_c_test name)
+  cmake_parse_arguments(T "SIM;CONCURRENCY" "TIMEOUT;TIME_SCALE" "SOURCES;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ZtEventLoggerVdlProxyC_2.1 Threads::Threads)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/c)
+  zt_add_program_test(${name} ${name} ${ARGN})
+endfunction()
+
+# zt_add_program_test(<test name> <executable target> [SIM] [TIME_SCALE x] [CONCURRENCY] [ARGS ...]
+#                     [LABELS ...] [TIMEOUT s])
+# Registers a run of a program (a C test, an example) with CTest.
+function(zt_add_program_test name target)
+  cmake_parse_arguments(T "SIM;CONCURRENCY" "TIMEOUT;TIME_SCALE" "SOURCES;LABELS;ARGS" ${ARGN})
+  set(labels c ${T_LABELS})
+  if(T_CONCURRENCY)
+    list(APPEND labels concurrency)
+    set_property(GLOBAL APPEND PROPERTY ZT_CONCURRENCY_TESTS ${target})
+  endif()
+  if(T_SIM)
+    if(NOT T_TIME_SCALE)
+      set(T_TIME_SCALE 0.25)
+    endif()
+    add_test(NAME ${name} COMMAND zt-sim-run --scenario ${ZT_SIM_SCENARIO} --resources ${ZT_SIM_RESOURCES}
+             --time-scale ${T_TIME_SCALE} -- $<TARGET_FILE:${target}> ${T_ARGS})
+    if(T_CONCURRENCY)
+      set_property(GLOBAL APPEND PROPERTY ZT_CONCURRENCY_TESTS zt-sim-run)
+    endif()
+  else()
+    add_test(NAME ${name} COMMAND ${target} ${T_ARGS})
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
+endfunction()

@@ -17,6 +17,14 @@ HRESULT CZtLoggedEvent::Init(ZtEventEntity* record, IResourceManager* resources)
     return S_OK;
 }
 
+HRESULT CZtLoggedEvent::Init(ZtEventLoggerCommon::RecordBlock&& record, IResourceManager* resources) noexcept {
+    if (!record) return ZtAtlCom::E_POINTER;
+    m_record = std::move(record);
+    if (resources != nullptr) resources->ZtAddRef();
+    m_resources.reset(resources);
+    return S_OK;
+}
+
 uint64_t CZtLoggedEvent::ClearTime() const noexcept {
     return m_record->fileTimeCleared != 0 ? m_record->fileTimeCleared : m_record->fileTimeDisposed;
 }

@@ -36,6 +36,11 @@ public:
 
     // E_INVALIDARG for a record that fails its check, E_OUTOFMEMORY.
     HRESULT Init(ZtEventEntity* record, IResourceManager* resources) noexcept;
+    // The same for a record block given over instead of copied: a block the
+    // service proxy's reply parser made, which checked the record against
+    // the bytes received and cut the block to its exact length. On failure
+    // it stays with the caller.
+    HRESULT Init(ZtEventLoggerCommon::RecordBlock&& record, IResourceManager* resources) noexcept;
 
     HRESULT get_EventClass(GUID* eventClass) override;
     HRESULT get_EventId(unsigned int* eventId) override;

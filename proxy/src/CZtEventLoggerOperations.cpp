@@ -59,10 +59,11 @@ HRESULT CZtEventLogger::ConfirmAllAlarms() {
 HRESULT CZtEventLogger::MakeLoggedEvents(std::vector<ZtEventEntity*>& records,
                                          IZtLoggedEventCollection** events) noexcept {
     // The logged events get the handler's link as their resources, so that
-    // texts asked for after the logger is gone fail cleanly.
+    // texts asked for after the logger is gone fail cleanly, and keep the
+    // record blocks of the reply rather than copies.
     HRESULT hr = ZtAtlCom::Create<CZtLoggedEventCollection, IZtLoggedEventCollection>(
-        events, m_handlerImpl->EventResources(), std::move(records));
-    FreeEventRecords(records);  // each event copied its record
+        events, m_handlerImpl->EventResources(), records, CZtLoggedEventCollection::TakeRecords{});
+    FreeEventRecords(records);  // those the collection did not take
     return hr;
 }
 

@@ -100,10 +100,10 @@ RequestFrame EventDetailsFrame(const GUID& eventClass, uint32_t eventId, int64_t
 }
 
 uint32_t ReadWrite(ZtEventLoggerVdlApi::VdlR3AdapterCore& adapter, uint32_t indexGroup, uint32_t indexOffset,
-                   const void* request, size_t requestSize, std::vector<unsigned char>& reply, RequestRetry& retry,
+                   const void* request, size_t requestSize, ReplyBuffer& reply, RequestRetry& retry,
                    size_t& bytesRead) {
     bytesRead = 0;
-    return retry.Run(reply, [&](std::vector<unsigned char>& buffer) {
+    return retry.Run(reply, [&](ReplyBuffer& buffer) {
         unsigned long n = 0;
         const uint32_t rc = adapter.VdlSyncReadWriteReq(kServicePort, indexGroup, indexOffset, buffer.size(),
                                                         buffer.data(), requestSize, const_cast<void*>(request), n);

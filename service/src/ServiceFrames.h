@@ -69,7 +69,7 @@ RequestFrame EventDetailsFrame(const GUID& eventClass, uint32_t eventId, int64_t
 // bytesRead is the number of reply bytes received (never more than the
 // buffer), otherwise 0. reply may have grown as the retry policy says.
 uint32_t ReadWrite(ZtEventLoggerVdlApi::VdlR3AdapterCore& adapter, uint32_t indexGroup, uint32_t indexOffset,
-                   const void* request, size_t requestSize, std::vector<unsigned char>& reply, RequestRetry& retry,
+                   const void* request, size_t requestSize, ReplyBuffer& reply, RequestRetry& retry,
                    size_t& bytesRead);
 
 }  // namespace ZtEventLoggerVdlProxy

@@ -42,8 +42,8 @@ FrameCheck CheckNotificationFrame(const void* bytes, size_t size) noexcept {
     return FrameCheck::Ok;
 }
 
-HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHandler* handler,
-                                  bool* activity) noexcept {
+HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHandler* handler, bool* activity,
+                                  bool recordChecked) noexcept {
     if (activity != nullptr) *activity = false;
     if (frame == nullptr) return ZtAtlCom::E_POINTER;
     if (frame->version != kStreamVersion) return ZT_E_FRAME_VERSION;
@@ -55,7 +55,8 @@ HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHand
     }
     auto* record = reinterpret_cast<ZtEventEntity*>(
         const_cast<uint8_t*>(reinterpret_cast<const uint8_t*>(frame) + kHeaderSize));
-    if (CheckRecord(record, frame->payloadLength, nullptr) != RecordCheck::Ok) return ZT_E_BAD_RECORD;
+    if (!recordChecked && CheckRecord(record, frame->payloadLength, nullptr) != RecordCheck::Ok)
+        return ZT_E_BAD_RECORD;
     if (handler == nullptr) return ZtAtlCom::S_OK;
     switch (type) {
         case kFrameMessageSent: handler->OnNewMessage(record); break;
@@ -68,7 +69,7 @@ HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHand
     return ZtAtlCom::S_OK;
 }
 
-bool RequestRetry::ShouldRetry(uint32_t error, std::vector<unsigned char>& reply) {
+bool RequestRetry::ShouldRetry(uint32_t error, ReplyBuffer& reply) {
     if (error == 0 || !m_adapter.IsConnected()) return false;
     if (error == ZtEventLoggerVdlApi::VDL_ERR_TARGET_PORT_NOT_FOUND && m_counter <= kMaxBusyRetries) {
         OsUserSleep(kBusySleepMs);
@@ -93,9 +94,9 @@ bool RequestRetry::ShouldRetry(uint32_t error, std::vector<unsigned char>& reply
     return false;
 }
 
-uint32_t RequestRetry::Run(std::vector<unsigned char>& reply,
-                           const std::function<uint32_t(std::vector<unsigned char>&)>& send) {
+uint32_t RequestRetry::Run(ReplyBuffer& reply, const std::function<uint32_t(ReplyBuffer&)>& send) {
     for (;;) {
+        ClearSizeHint(reply);
         uint32_t error = send(reply);
         if (error == 0 || !ShouldRetry(error, reply)) return error;
     }

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "ZtAtlCom/HResult.h"
@@ -100,8 +102,38 @@ FrameCheck CheckNotificationFrame(const void* bytes, size_t size) noexcept;
 // nothing. *activity (when not null) is set unless the version is wrong or the
 // type is 5. A record that does not fit the declared payload is not passed on
 // (ZT_E_BAD_RECORD). A version other than 1 gives ZT_E_FRAME_VERSION.
-HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHandler* handler,
-                                  bool* activity) noexcept;
+// recordChecked: the frame passed CheckNotificationFrame on arrival and has
+// not changed since, so its record needs no second check.
+HRESULT DispatchNotificationFrame(const ZtEventStreamHeader* frame, IZtEventHandler* handler, bool* activity,
+                                  bool recordChecked = false) noexcept;
+
+// The memory a reply is read into. Its bytes are not zeroed when it is made
+// or grows: only the bytes a reply carried are ever read (and the size hint
+// of error 1797, which is cleared before each attempt), and a log read of
+// 10,000 events reserves 10 MB.
+template <class T>
+struct UninitializedAllocator : std::allocator<T> {
+    using value_type = T;
+    UninitializedAllocator() noexcept = default;
+    template <class U>
+    UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    friend bool operator==(const UninitializedAllocator&, const UninitializedAllocator&) noexcept { return true; }
+};
+using ReplyBuffer = std::vector<unsigned char, UninitializedAllocator<unsigned char>>;
+
+// Clears the first bytes of a reply buffer, where error 1797 puts its size
+// hint, so that an answer without the hint never reads as one.
+inline void ClearSizeHint(ReplyBuffer& reply) noexcept {
+    for (size_t i = 0; i < reply.size() && i < 4; ++i) reply[i] = 0;
+}
 
 // The retry policy of requests: error 6 (the service's port not open yet) is
 // retried after 100 ms while the attempt counter is at most 19; error 1797
@@ -120,13 +152,13 @@ public:
 
     // After a failed attempt: true when the request should be sent again
     // (having slept or resized reply as the rule says); false to stop.
-    bool ShouldRetry(uint32_t error, std::vector<unsigned char>& reply);
+    bool ShouldRetry(uint32_t error, ReplyBuffer& reply);
     int Counter() const noexcept { return m_counter; }
     void Count() noexcept { ++m_counter; }
 
     // The whole loop: send(reply) until success or a stop; returns the last
     // Vdl error (0 on success).
-    uint32_t Run(std::vector<unsigned char>& reply, const std::function<uint32_t(std::vector<unsigned char>&)>& send);
+    uint32_t Run(ReplyBuffer& reply, const std::function<uint32_t(ReplyBuffer&)>& send);
 
     // Largest reply a size hint may ask for; a larger (or useless) hint stops.
     static constexpr uint32_t kMaxReplySize = 64u * 1024u * 1024u;

@@ -1,6 +1,8 @@
 #include "ZtEventLoggerUmProxy.h"
 
+#include <chrono>
 #include <cstring>
+#include <utility>
 
 #include "ZtEventLoggerVdlApi/VdlErrors.h"
 
@@ -199,8 +201,9 @@ void ZtEventLoggerUmProxy::OnNotification(const std::list<const ZtEventStreamHea
         } else if (m_resyncRequested.load(std::memory_order_relaxed)) {
             SyncLink(SyncPoint::BeforeFrame);
         }
-        OnNotification(frame);
+        Dispatch(frame, true);
     }
+    if (std::exchange(m_batchActivity, false)) NoteActivity();
     SyncLink(SyncPoint::BatchEnd);
     m_dispatcher.store(std::thread::id());
     if (m_destroyAfterBatch) delete this;
@@ -254,11 +257,37 @@ void ZtEventLoggerUmProxy::WaitLinkHandled(uint64_t state) {
 }
 
 HRESULT ZtEventLoggerUmProxy::OnNotification(const ZtEventStreamHeader* frame) {
-    bool activity = false;
-    HRESULT hr = DispatchNotificationFrame(frame, m_handler.GetInterfacePtr(), &activity);
-    if (hr == ZT_E_FRAME_VERSION || hr == ZT_E_BAD_RECORD) NoteMalformed();
-    if (activity) OsUserSetEvent(m_activity);
+    const HRESULT hr = Dispatch(frame, false);
+    if (std::exchange(m_batchActivity, false)) NoteActivity();
     return hr;
+}
+
+// Frames of a batch were checked on arrival (OnVdlNotification) and live in
+// the queue's memory since: their records are not checked a second time.
+// Activity is noted once per batch, which is all the monitor needs.
+HRESULT ZtEventLoggerUmProxy::Dispatch(const ZtEventStreamHeader* frame, bool checkedOnArrival) {
+    bool activity = false;
+    HRESULT hr = DispatchNotificationFrame(frame, m_handler.GetInterfacePtr(), &activity, checkedOnArrival);
+    if (hr == ZT_E_FRAME_VERSION || hr == ZT_E_BAD_RECORD) NoteMalformed();
+    if (activity) m_batchActivity = true;
+    return hr;
+}
+
+// The monitor only needs to know that the link was busy within its quiet
+// time. Waking it for every frame would cost a thread switch per frame, so
+// the event is set at most every kActivitySignalMs; the time of the latest
+// activity tells the monitor the rest.
+void ZtEventLoggerUmProxy::NoteActivity() noexcept {
+    const int64_t now = NowMs();
+    m_lastActivityMs.store(now, std::memory_order_relaxed);
+    if (now - m_lastSignalMs.load(std::memory_order_relaxed) < kActivitySignalMs) return;
+    m_lastSignalMs.store(now, std::memory_order_relaxed);
+    OsUserSetEvent(m_activity);
+}
+
+int64_t ZtEventLoggerUmProxy::NowMs() noexcept {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 uint32_t ZtEventLoggerUmProxy::Consume(void* p) {
@@ -268,6 +297,8 @@ uint32_t ZtEventLoggerUmProxy::Consume(void* p) {
         uint32_t w = OsUserWaitForMultipleObjects(2, handles, 0, kQuietMs);
         if (w == OS_WAIT_OBJECT_0) continue;  // activity
         if (w != OS_WAIT_TIMEOUT) return 0;   // stop (or the events are gone)
+        // Activity not signalled (see NoteActivity) still counts.
+        if (NowMs() - proxy->m_lastActivityMs.load(std::memory_order_relaxed) < kQuietMs) continue;
         if (proxy->m_adapter->IsConnected() && proxy->m_queue && proxy->m_queue->IsEmpty()) {
             // Quiet with nothing queued: end, closing the handle unless a stop
             // has already taken it (then the stopper waits for us and closes it).

@@ -140,6 +140,9 @@ public:
     // The quiet time after which the activity monitor ends by itself.
     static constexpr uint32_t kQuietMs = 5000;
     static constexpr uint32_t kStopWaitMs = 10000;
+    // The activity event is set at most this often (the monitor also reads
+    // the time of the latest activity).
+    static constexpr int64_t kActivitySignalMs = 250;
 
 private:
     ~ZtEventLoggerUmProxy();
@@ -150,6 +153,9 @@ private:
     uint64_t AdvanceLink(bool up) noexcept;
     void Wake() noexcept;
     void NoteMalformed() noexcept;
+    void NoteActivity() noexcept;
+    HRESULT Dispatch(const ZtEventStreamHeader* frame, bool checkedOnArrival);
+    static int64_t NowMs() noexcept;
     IConnectionStateListener* AsListener() { return this; }
     IVdlNotificationListener* AsNotificationListener() { return this; }
 
@@ -161,6 +167,8 @@ private:
     // exactly once and never waited on after closing.
     std::atomic<OS_HANDLE> m_monitor{nullptr};
     OS_HANDLE m_activity = nullptr;  // automatic reset
+    std::atomic<int64_t> m_lastActivityMs{0};  // steady clock
+    std::atomic<int64_t> m_lastSignalMs{0};    // when the activity event was last set
     OS_HANDLE m_stop = nullptr;      // automatic reset
     RequestHandleCounter m_requestHandles;
 
@@ -169,6 +177,7 @@ private:
     // the batch is done, so that the loop never runs on a freed proxy.
     std::atomic<std::thread::id> m_dispatcher{};
     bool m_destroyAfterBatch = false;  // worker thread only
+    bool m_batchActivity = false;      // worker thread only: a frame of the batch was activity
 
     // Link state (LinkState), what the worker has applied to the list of it,
     // and the same published for WaitLinkHandled.

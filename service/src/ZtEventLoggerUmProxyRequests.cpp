@@ -39,7 +39,7 @@ size_t LoggedEventsBuffer(uint32_t count) {
 // A stream request carrying the service's result (confirm, clear, export).
 HRESULT StreamCommand(VdlR3AdapterCore& adapter, uint32_t indexGroup, const OwnedSerializedStream& stream) {
     if (!stream) return ZtAtlCom::E_OUTOFMEMORY;
-    std::vector<unsigned char> reply(kCommandReplyBuffer);
+    ReplyBuffer reply(kCommandReplyBuffer);
     RequestRetry retry(adapter);
     size_t got = 0;
     uint32_t rc = ReadWrite(adapter, indexGroup, 0, stream->data, stream->size, reply, retry, got);
@@ -83,11 +83,12 @@ HRESULT ZtEventLoggerUmProxy::GetLoggedEvents(std::vector<ZtEventEntity*>& event
     if (!m_adapter) return ZtAtlCom::E_UNEXPECTED;
     return ZtAtlCall([&] {
         RequestFrame frame = LoggedEventsFrame(count);
-        std::vector<unsigned char> reply(LoggedEventsBuffer(count));
+        ReplyBuffer reply(LoggedEventsBuffer(count));
         RequestRetry retry(*m_adapter);
         size_t got = 0;
         for (;;) {
             unsigned long n = 0;
+            ClearSizeHint(reply);
             uint32_t rc = m_adapter->VdlSyncReadWriteReq(kServicePort, kGroupEvents, kOffsetByCount, reply.size(),
                                                          reply.data(), frame.size(), frame.data(), n);
             if (rc == 0) {
@@ -114,7 +115,7 @@ HRESULT ZtEventLoggerUmProxy::GetLoggedEvents2(std::vector<ZtEventEntity*>& even
         OwnedSerializedStream stream(ZtEventStreamSerializer::CreateGetLoggedEventsStream(
             settings, m_requestHandles.Next(), ZtDataFormatBinary));
         if (!stream) return ZtAtlCom::E_OUTOFMEMORY;
-        std::vector<unsigned char> reply(kBySettingsBuffer);
+        ReplyBuffer reply(kBySettingsBuffer);
         RequestRetry retry(*m_adapter);
         size_t got = 0;
         uint32_t rc =

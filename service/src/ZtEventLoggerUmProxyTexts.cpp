@@ -27,7 +27,7 @@ constexpr uint32_t kOffsetUnloadFile = 300;
 // A text lookup: *text receives a new BSTR (null for the empty text) only on
 // success; on failure it is left as it was.
 HRESULT TextLookup(VdlR3AdapterCore& adapter, const RequestFrame& frame, char** text) {
-    std::vector<unsigned char> reply(kQueryReplyBuffer);
+    ReplyBuffer reply(kQueryReplyBuffer);
     RequestRetry retry(adapter);
     size_t got = 0;
     uint32_t rc = ReadWrite(adapter, kGroupQuery, 0, frame.data(), frame.size(), reply, retry, got);
@@ -49,7 +49,7 @@ HRESULT TextLookup(VdlR3AdapterCore& adapter, const RequestFrame& frame, char** 
 // E_FAIL; the Vdl error is not passed on.
 template <class Entry>
 HRESULT ListLookup(VdlR3AdapterCore& adapter, const RequestFrame& frame, std::vector<Entry>& out) {
-    std::vector<unsigned char> reply(kQueryReplyBuffer);
+    ReplyBuffer reply(kQueryReplyBuffer);
     RequestRetry retry(adapter, RequestRetry::SizeRetry::Uncounted);
     size_t got = 0;
     if (ReadWrite(adapter, kGroupQuery, 0, frame.data(), frame.size(), reply, retry, got) != 0) return ZtAtlCom::E_FAIL;
@@ -106,7 +106,7 @@ HRESULT ZtEventLoggerUmProxy::VdlSyncReadWrite(unsigned long indexGroup, unsigne
     if (indexGroup > std::numeric_limits<uint32_t>::max() || indexOffset > std::numeric_limits<uint32_t>::max())
         return ZtAtlCom::E_INVALIDARG;
     return ZtAtlCall([&] {
-        std::vector<unsigned char> reply(kReadWriteReplyBuffer);
+        ReplyBuffer reply(kReadWriteReplyBuffer);
         RequestRetry retry(*m_adapter);
         size_t got = 0;
         return VdlErrorToHResult(ReadWrite(*m_adapter, static_cast<uint32_t>(indexGroup),

@@ -314,34 +314,65 @@ void Router::OnClosed(ClientConn* conn) {
     }
 }
 
-size_t Router::Publish(const MrxNetId& id, uint16_t port, uint32_t group, uint32_t offset,
-                       std::span<const uint8_t> bytes, uint64_t timeStamp) {
+namespace {
+
+// One notification sample to a subscriber's connection.
+std::vector<uint8_t> SampleFrame(const ClientConn& conn, uint32_t handle, const MrxNetId& id, uint16_t port,
+                                 std::span<const uint8_t> bytes, uint64_t timeStamp) {
+    Header h;
+    h.command = static_cast<uint16_t>(Command::Sample);
+    std::memcpy(h.targetNetId, conn.clientNetId.b, 6);
+    h.targetPort = conn.clientPort;
+    std::memcpy(h.sourceNetId, id.b, 6);
+    h.sourcePort = port;
+    return FrameBuilder(h, kSampleHead + bytes.size())
+        .U32(handle)
+        .U64(timeStamp)
+        .U32(static_cast<uint32_t>(bytes.size()))
+        .Bytes(bytes.data(), bytes.size())
+        .Finish();
+}
+
+}  // namespace
+
+std::vector<std::pair<std::shared_ptr<ClientConn>, uint32_t>> Router::Subscribers(const MrxNetId& id, uint16_t port,
+                                                                                  uint32_t group, uint32_t offset) {
     std::vector<std::pair<std::shared_ptr<ClientConn>, uint32_t>> targets;
-    {
-        std::lock_guard<std::mutex> lk(subsMutex_);
-        for (auto& [h, s] : subs_) {
-            if (s.netId == id && s.port == port && s.group == group && s.offset == offset) {
-                if (auto c = s.conn.lock()) targets.emplace_back(std::move(c), h);
-            }
+    std::lock_guard<std::mutex> lk(subsMutex_);
+    for (auto& [h, s] : subs_) {
+        if (s.netId == id && s.port == port && s.group == group && s.offset == offset) {
+            if (auto c = s.conn.lock()) targets.emplace_back(std::move(c), h);
         }
     }
+    return targets;
+}
+
+size_t Router::Publish(const MrxNetId& id, uint16_t port, uint32_t group, uint32_t offset,
+                       std::span<const uint8_t> bytes, uint64_t timeStamp) {
+    const auto targets = Subscribers(id, port, group, offset);
     if (timeStamp == 0) timeStamp = FileTimeNow();
     size_t reached = 0;
-    for (auto& [conn, handle] : targets) {
-        Header h;
-        h.command = static_cast<uint16_t>(Command::Sample);
-        std::memcpy(h.targetNetId, conn->clientNetId.b, 6);
-        h.targetPort = conn->clientPort;
-        std::memcpy(h.sourceNetId, id.b, 6);
-        h.sourcePort = port;
-        auto frame = FrameBuilder(h, kSampleHead + bytes.size())
-                         .U32(handle)
-                         .U64(timeStamp)
-                         .U32(static_cast<uint32_t>(bytes.size()))
-                         .Bytes(bytes.data(), bytes.size())
-                         .Finish();
-        if (conn->Send(frame)) ++reached;
+    for (auto& [conn, handle] : targets)
+        if (conn->Send(SampleFrame(*conn, handle, id, port, bytes, timeStamp))) ++reached;
+    return reached;
+}
+
+size_t Router::PublishBurst(const MrxNetId& id, uint16_t port, uint32_t group, uint32_t offset,
+                            const std::vector<std::vector<uint8_t>>& samples, uint64_t timeStamp,
+                            const std::function<void()>& beforeWrite) {
+    const auto targets = Subscribers(id, port, group, offset);
+    if (timeStamp == 0) timeStamp = FileTimeNow();
+    std::vector<std::vector<uint8_t>> writes(targets.size());
+    for (size_t i = 0; i < targets.size(); ++i) {
+        for (const auto& bytes : samples) {
+            const auto frame = SampleFrame(*targets[i].first, targets[i].second, id, port, bytes, timeStamp);
+            writes[i].insert(writes[i].end(), frame.begin(), frame.end());
+        }
     }
+    if (beforeWrite) beforeWrite();
+    size_t reached = 0;
+    for (size_t i = 0; i < targets.size(); ++i)
+        if (targets[i].first->Send(writes[i])) ++reached;
     return reached;
 }
 

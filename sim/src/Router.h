@@ -6,6 +6,7 @@
 #include <list>
 #include <optional>
 #include <map>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -41,6 +42,9 @@ public:
     size_t SubscriberCount(const MrxNetId& id, uint16_t port, uint32_t group, uint32_t offset);
     size_t Publish(const MrxNetId& id, uint16_t port, uint32_t group, uint32_t offset,
                    std::span<const uint8_t> bytes, uint64_t timeStamp);
+    size_t PublishBurst(const MrxNetId& id, uint16_t port, uint32_t group, uint32_t offset,
+                        const std::vector<std::vector<uint8_t>>& samples, uint64_t timeStamp,
+                        const std::function<void()>& beforeWrite);
     void Stop();
 
     // Used by client connections.
@@ -48,6 +52,9 @@ public:
     void OnClosed(ClientConn* conn);
 
 private:
+    // The connections subscribed to (id, port, group, offset) and their handles.
+    std::vector<std::pair<std::shared_ptr<ClientConn>, uint32_t>> Subscribers(const MrxNetId& id, uint16_t port,
+                                                                              uint32_t group, uint32_t offset);
     Target& MakeTarget(const MrxNetId& id, const std::string& name, bool local);
     void AcceptLoop();
     void Reap(bool all);

@@ -28,6 +28,12 @@ size_t Target::Publish(uint16_t port, uint32_t indexGroup, uint32_t indexOffset,
     return router_.Publish(netId_, port, indexGroup, indexOffset, bytes, timeStamp);
 }
 
+size_t Target::PublishBurst(uint16_t port, uint32_t indexGroup, uint32_t indexOffset,
+                            const std::vector<std::vector<uint8_t>>& samples, uint64_t timeStamp,
+                            const std::function<void()>& beforeWrite) {
+    return router_.PublishBurst(netId_, port, indexGroup, indexOffset, samples, timeStamp, beforeWrite);
+}
+
 size_t Target::SubscriberCount(uint16_t port, uint32_t indexGroup, uint32_t indexOffset) const {
     return router_.SubscriberCount(netId_, port, indexGroup, indexOffset);
 }

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "Tool.h"
+#include "ZtEventLoggerVdlProxy/ZtResultCodes.h"
 #include "ZtEventLoggerVdlVersion.h"
 #include "ZtTool/EventView.h"
 #include "ZtTool/ResultText.h"
@@ -58,6 +59,10 @@ uint64_t ParseUnsigned(const std::string& text, uint64_t max, const std::string&
 
 namespace {
 
+constexpr const char* kDescription =
+    "zt-eventlog: the alarms and messages of a controller's event logger, its log and texts, and access to its "
+    "variables, files and run state";
+
 void AddGlobalOptions(CLI::App& app, GlobalOptions& o) {
     app.add_option("-t,--target", o.target,
                    "controller: a NetId (5.12.34.56.1.1), a local alias (localhost) or a route name; "
@@ -93,6 +98,12 @@ void BuildApp(CLI::App& app, ToolContext& ctx) {
     md->group("");  // hidden: used to make docs/zt-eventlog.md
     OnRun(md, ctx, [](ToolContext& c) {
         c.out.Raw() << HelpMarkdown();
+        return kExitOk;
+    });
+    auto* codes = app.add_subcommand("help-codes", "print the table of result codes in Markdown");
+    codes->group("");  // hidden: the code table of docs/user-guide.md
+    OnRun(codes, ctx, [](ToolContext& c) {
+        c.out.Raw() << CodesMarkdown();
         return kExitOk;
     });
 }
@@ -134,9 +145,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams streams, const std::
     Output out(streams.out, streams.err, streams.outTerminal, streams.errTerminal);
     ToolContext ctx{GlobalOptions{}, out, stop, {}, {}};
     try {
-        CLI::App app{"zt-eventlog: the alarms and messages of a controller's event logger, its log and texts, "
-                     "and access to its variables, files and run state",
-                     "zt-eventlog"};
+        CLI::App app{kDescription, "zt-eventlog"};
         BuildApp(app, ctx);
         std::vector<std::string> argvText;
         argvText.reserve(args.size() + 1);
@@ -188,11 +197,21 @@ int RunCli(const std::vector<std::string>& args, CliStreams streams, const std::
     }
 }
 
+std::string CodesMarkdown() {
+    std::string md = "| code | name | meaning |\n|---|---|---|\n";
+    for (const ZtResultCode& e : ZtResultCodes::kEntries) {
+        std::string code = fmt::format("0x{:08X}", e.value);
+        if ((e.value & 0xFFFF0000u) == 0x98110000u) code += fmt::format(" (Vdl {})", e.value & 0xFFFFu);
+        md += fmt::format("| {} | `{}` | {} |\n", code, e.name, e.sentence);
+    }
+    return md;
+}
+
 std::string HelpMarkdown() {
     std::ostringstream sink;
     Output out(sink, sink, false, false);
     ToolContext ctx{GlobalOptions{}, out, nullptr, {}, {}};
-    CLI::App app{"zt-eventlog", "zt-eventlog"};
+    CLI::App app{kDescription, "zt-eventlog"};
     BuildApp(app, ctx);
     std::string md =
         "# zt-eventlog reference\n\n"

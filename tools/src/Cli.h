@@ -25,6 +25,9 @@ int RunCli(const std::vector<std::string>& args, CliStreams streams, const std::
 // The reference of every subcommand in Markdown, made from the help texts
 // of the command line itself (the hidden subcommand help-markdown).
 std::string HelpMarkdown();
+// The table of result codes (name, value, meaning) in Markdown, from the
+// code table of ZtResultCodes.h (hidden subcommand help-codes).
+std::string CodesMarkdown();
 
 }  // namespace ZtEventLog
 

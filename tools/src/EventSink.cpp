@@ -1,4 +1,4 @@
-// EventSink.cpp - the tool's sink: Invoke on the logger's worker thread.
+// EventSink.cpp - the tool's sink: called on the logger's worker thread.
 #include "EventSink.h"
 
 namespace ZtEventLog {
@@ -76,66 +76,6 @@ void EventSink::Unadvise() {
     m_point.Release();
 }
 
-HRESULT EventSink::QueryInterface(const ZtAtlCom::IID& iid, void** ppv) {
-    if (!ppv) return ZtAtlCom::E_POINTER;
-    if (iid == ZtAtlCom::IID_IUnknown || iid == ZtAtlCom::IID_IDispatch || iid == IID__IZtEventLoggerEvents) {
-        *ppv = static_cast<_IZtEventLoggerEvents*>(this);
-        AddRef();
-        return ZtAtlCom::S_OK;
-    }
-    *ppv = nullptr;
-    return ZtAtlCom::E_NOINTERFACE;
-}
-
-ZtAtlCom::ULONG EventSink::AddRef() { return ++m_refs; }
-
-ZtAtlCom::ULONG EventSink::Release() {
-    const ZtAtlCom::ULONG left = --m_refs;
-    if (left == 0) delete this;
-    return left;
-}
-
-HRESULT EventSink::GetTypeInfoCount(ZtAtlCom::UINT* count) {
-    if (!count) return ZtAtlCom::E_POINTER;
-    *count = 0;
-    return ZtAtlCom::S_OK;
-}
-
-HRESULT EventSink::GetTypeInfo(ZtAtlCom::UINT, ZtAtlCom::LCID, ZtAtlCom::ITypeInfo**) { return ZtAtlCom::E_NOTIMPL; }
-
-HRESULT EventSink::GetIDsOfNames(const ZtAtlCom::IID&, ZtAtlCom::LPOLESTR*, ZtAtlCom::UINT, ZtAtlCom::LCID,
-                                 ZtAtlCom::DISPID*) {
-    return ZtAtlCom::E_NOTIMPL;
-}
-
-HRESULT EventSink::Invoke(ZtAtlCom::DISPID id, const ZtAtlCom::IID&, ZtAtlCom::LCID, ZtAtlCom::WORD,
-                          ZtAtlCom::DISPPARAMS* params, VARIANT*, ZtAtlCom::EXCEPINFO*, ZtAtlCom::UINT*) {
-    // Arguments come last first: the object is the last element.
-    auto object = [&](ZtAtlCom::UINT count) -> ZtAtlCom::IDispatch* {
-        if (!params || params->cArgs != count || !params->rgvarg) return nullptr;
-        const VARIANT& v = params->rgvarg[count - 1];
-        return v.vt == ZtAtlCom::VT_DISPATCH ? v.pdispVal : nullptr;
-    };
-    auto removed = [&] {
-        const VARIANT& v = params->rgvarg[0];
-        return (v.vt == ZtAtlCom::VT_I2 || v.vt == ZtAtlCom::VT_BOOL) && v.iVal != 0;
-    };
-    switch (id) {
-    case DispIdActiveAlarmListChanged: return ZtAtlCom::S_OK;
-    case DispIdMessageSent: return Queue(Change::Message, object(1), false);
-    case DispIdAlarmRaised: return Queue(Change::Raised, object(1), false);
-    case DispIdAlarmCleared: {
-        ZtAtlCom::IDispatch* o = object(2);
-        return Queue(Change::Cleared, o, o && removed());
-    }
-    case DispIdAlarmConfirmed: {
-        ZtAtlCom::IDispatch* o = object(2);
-        return Queue(Change::Confirmed, o, o && removed());
-    }
-    default: return ZtAtlCom::S_OK;  // members of later versions are not ours to refuse
-    }
-}
-
 HRESULT EventSink::Queue(Change change, ZtAtlCom::IDispatch* object, bool removed) {
     if (!object) return ZtAtlCom::E_INVALIDARG;
     LiveEvent e;
@@ -147,7 +87,6 @@ HRESULT EventSink::Queue(Change change, ZtAtlCom::IDispatch* object, bool remove
     return ZtAtlCom::S_OK;
 }
 
-HRESULT EventSink::ActiveAlarmListChanged() { return ZtAtlCom::S_OK; }
 HRESULT EventSink::MessageSent(IZtMessage* message) { return Queue(Change::Message, message, false); }
 HRESULT EventSink::AlarmRaised(IZtAlarm* alarm) { return Queue(Change::Raised, alarm, false); }
 HRESULT EventSink::AlarmCleared(IZtAlarm* alarm, ZtAtlCom::VARIANT_BOOL removed) {

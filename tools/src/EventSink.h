@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 
+#include "ZtEventLoggerVdlProxy/ZtEventLoggerSink.h"
 #include "ZtEventLoggerVdlProxy/ZtEventLoggerVdlProxyLib.h"
 #include "ZtTool/EventView.h"
 
@@ -49,7 +50,8 @@ private:
     std::atomic<size_t> m_dropped{0};
 };
 
-class EventSink final : public ZtEventLoggerVdlProxy::_IZtEventLoggerEvents {
+// Invoke and the reference count come from the library's sink base.
+class EventSink final : public ZtEventLoggerVdlProxy::ZtEventLoggerSink {
 public:
     // A new sink with one reference, held by the pointer returned.
     static CComPtr<EventSink> Create(std::shared_ptr<EventQueue> queue);
@@ -58,20 +60,6 @@ public:
     HRESULT Advise(ZtEventLoggerVdlProxy::IZtEventLogger3* logger);
     void Unadvise();
 
-    // IUnknown
-    HRESULT QueryInterface(const ZtAtlCom::IID& iid, void** ppv) override;
-    ZtAtlCom::ULONG AddRef() override;
-    ZtAtlCom::ULONG Release() override;
-    // IDispatch: only Invoke is used.
-    HRESULT GetTypeInfoCount(ZtAtlCom::UINT* count) override;
-    HRESULT GetTypeInfo(ZtAtlCom::UINT, ZtAtlCom::LCID, ZtAtlCom::ITypeInfo**) override;
-    HRESULT GetIDsOfNames(const ZtAtlCom::IID&, ZtAtlCom::LPOLESTR*, ZtAtlCom::UINT, ZtAtlCom::LCID,
-                          ZtAtlCom::DISPID*) override;
-    HRESULT Invoke(ZtAtlCom::DISPID id, const ZtAtlCom::IID& iid, ZtAtlCom::LCID lcid, ZtAtlCom::WORD flags,
-                   ZtAtlCom::DISPPARAMS* params, ZtAtlCom::VARIANT* result, ZtAtlCom::EXCEPINFO* info,
-                   ZtAtlCom::UINT* argError) override;
-    // _IZtEventLoggerEvents
-    HRESULT ActiveAlarmListChanged() override;
     HRESULT MessageSent(ZtEventLoggerVdlProxy::IZtMessage* message) override;
     HRESULT AlarmRaised(ZtEventLoggerVdlProxy::IZtAlarm* alarm) override;
     HRESULT AlarmCleared(ZtEventLoggerVdlProxy::IZtAlarm* alarm, ZtAtlCom::VARIANT_BOOL removed) override;
@@ -79,10 +67,9 @@ public:
 
 private:
     explicit EventSink(std::shared_ptr<EventQueue> queue) : m_queue(std::move(queue)) {}
-    ~EventSink() = default;
+    ~EventSink() override = default;
     HRESULT Queue(Change change, ZtAtlCom::IDispatch* object, bool removed);
 
-    std::atomic<ZtAtlCom::ULONG> m_refs{1};
     std::shared_ptr<EventQueue> m_queue;
     CComPtr<ZtAtlCom::IConnectionPoint> m_point;
     ZtAtlCom::DWORD m_cookie = 0;

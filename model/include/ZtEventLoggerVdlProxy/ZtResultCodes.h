@@ -46,6 +46,8 @@
     X(E_INVALID_STATE, 0x8007139Fu, "the object is not in a state that allows the operation")                    \
     X(DISP_E_TYPEMISMATCH, 0x80020005u, "the value cannot be converted to the type asked for")                   \
     X(DISP_E_BADVARTYPE, 0x80020008u, "the value type is not supported")                                          \
+    X(DISP_E_MEMBERNOTFOUND, 0x80020003u, "the sink has no event of that dispatch number")                      \
+    X(DISP_E_BADPARAMCOUNT, 0x8002000Eu, "an event came with the wrong number of arguments")                   \
     X(DISP_E_BADINDEX, 0x8002000Bu, "the index is out of range")                                                  \
     X(DISP_E_ARRAYISLOCKED, 0x8002000Du, "the array is locked")                                                   \
     X(CONNECT_E_NOCONNECTION, 0x80040200u, "no such event connection")                                            \

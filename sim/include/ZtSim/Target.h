@@ -6,6 +6,7 @@
 #include <chrono>
 #include <deque>
 #include <map>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -55,6 +56,13 @@ public:
     // how many subscriptions it reached. timeStamp 0 means now.
     size_t Publish(uint16_t port, uint32_t indexGroup, uint32_t indexOffset, std::span<const uint8_t> bytes,
                    uint64_t timeStamp = 0);
+    // The same for many samples at once, made first and then written to each
+    // subscriber in one go (load tools: the sender outpaces any client);
+    // beforeWrite (may be empty) runs once everything is made, right before
+    // the first write. Returns how many subscriptions got the whole burst.
+    size_t PublishBurst(uint16_t port, uint32_t indexGroup, uint32_t indexOffset,
+                        const std::vector<std::vector<uint8_t>>& samples, uint64_t timeStamp = 0,
+                        const std::function<void()>& beforeWrite = {});
     size_t SubscriberCount(uint16_t port, uint32_t indexGroup, uint32_t indexOffset) const;
 
     // The router's route table (the same for every target of this router).

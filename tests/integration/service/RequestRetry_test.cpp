@@ -39,8 +39,8 @@ protected:
         sim->Local().AddService(kServicePort, service);
         ASSERT_EQ(adapter.Connect("localhost"), 0u);
     }
-    uint32_t Run(RequestRetry& retry, std::vector<unsigned char>& reply) {
-        return retry.Run(reply, [&](std::vector<unsigned char>& buf) {
+    uint32_t Run(RequestRetry& retry, ReplyBuffer& reply) {
+        return retry.Run(reply, [&](ReplyBuffer& buf) {
             unsigned long n = 0;
             uint8_t w[4] = {1, 2, 3, 4};
             return adapter.VdlSyncReadWriteReq(kServicePort, kGroupQuery, 0, buf.size(), buf.data(), 4, w, n);
@@ -60,7 +60,7 @@ TEST_F(Retry, BusyServiceIsRetriedTwentyTimes) {
         service->requests = 0;
         service->busy = c.busy;
         RequestRetry retry(adapter);
-        std::vector<unsigned char> reply(2064);
+        ReplyBuffer reply(2064);
         EXPECT_EQ(Run(retry, reply), c.result) << c.busy;
         EXPECT_EQ(service->requests.load(), c.requests) << c.busy;
     }
@@ -82,7 +82,7 @@ TEST_F(Retry, SizeRetriesCountedOrNot) {
         service->requests = 0;
         service->growths = c.growths;
         RequestRetry retry(adapter, c.rule);
-        std::vector<unsigned char> reply(2064);
+        ReplyBuffer reply(2064);
         EXPECT_EQ(Run(retry, reply), c.result) << c.growths;
         EXPECT_EQ(reply.size(), c.finalSize) << c.growths;
     }
@@ -92,7 +92,7 @@ TEST_F(Retry, UselessHintsAndOtherErrorsStop) {
     // A 1797 without a size hint leaves the buffer's own bytes: no growth, stop.
     service->error = 1797;
     RequestRetry retry(adapter);
-    std::vector<unsigned char> reply(2064, 0);
+    ReplyBuffer reply(2064, 0);
     EXPECT_EQ(Run(retry, reply), 1797u);
     EXPECT_EQ(service->requests.load(), 1);
     // A hint beyond what any reply can carry is not followed.
