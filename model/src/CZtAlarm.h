@@ -40,6 +40,7 @@ public:
         COM_INTERFACE_ENTRY_IID(IID_IZtAlarm, IZtAlarm3)
         COM_INTERFACE_ENTRY_IID(IID_IZtAlarm2, IZtAlarm3)
         COM_INTERFACE_ENTRY(ISupportErrorInfo)
+        COM_INTERFACE_ENTRY(IZtEventIdentity)
         COM_INTERFACE_ENTRY(IConnectionPointContainer)
     END_COM_MAP()
     BEGIN_CONNECTION_POINT_MAP(CZtAlarm)

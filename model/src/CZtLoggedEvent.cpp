@@ -37,6 +37,10 @@ HRESULT CZtLoggedEvent::get_EventId(unsigned int* eventId) {
     return Read(eventId, [&](const ZtEventEntity* r) { return *eventId = r->eventId, S_OK; });
 }
 
+HRESULT CZtLoggedEvent::get_KeyQualifier(unsigned int* keyQualifier) {
+    return Read(keyQualifier, [&](const ZtEventEntity* r) { return *keyQualifier = r->keyQualifier, S_OK; });
+}
+
 HRESULT CZtLoggedEvent::get_SeverityLevel(tagSeverityLevelEnum* severity) {
     return Read(severity, [&](const ZtEventEntity* r) -> HRESULT {
         // Beyond the known levels: the highest one as the result, nothing written.

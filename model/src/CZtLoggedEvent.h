@@ -23,7 +23,8 @@ namespace ZtEventLoggerVdlProxy {
 class CZtLoggedEvent
     : public ZtAtlCom::CComObjectRootEx<ZtAtlCom::CComMultiThreadModel>,
       public ZtAtlCom::ISupportErrorInfoImpl<&IID_IZtLoggedEvent, &IID_IZtLoggedEvent2, &IID_IZtLoggedEvent3>,
-      public ZtAtlCom::IDispatchImpl<IZtLoggedEvent4, &IID_IZtLoggedEvent4> {
+      public ZtAtlCom::IDispatchImpl<IZtLoggedEvent4, &IID_IZtLoggedEvent4>,
+      public IZtEventIdentity {
 public:
     BEGIN_COM_MAP(CZtLoggedEvent)
         COM_INTERFACE_ENTRY(IZtLoggedEvent4)
@@ -32,6 +33,7 @@ public:
         COM_INTERFACE_ENTRY_IID(IID_IZtLoggedEvent2, IZtLoggedEvent4)
         COM_INTERFACE_ENTRY_IID(IID_IZtLoggedEvent3, IZtLoggedEvent4)
         COM_INTERFACE_ENTRY(ISupportErrorInfo)
+        COM_INTERFACE_ENTRY(IZtEventIdentity)
     END_COM_MAP()
 
     // E_INVALIDARG for a record that fails its check, E_OUTOFMEMORY.
@@ -44,6 +46,7 @@ public:
 
     HRESULT get_EventClass(GUID* eventClass) override;
     HRESULT get_EventId(unsigned int* eventId) override;
+    HRESULT get_KeyQualifier(unsigned int* keyQualifier) override;
     HRESULT get_SeverityLevel(tagSeverityLevelEnum* severity) override;
     HRESULT get_EventType(tagEventTypeEnum* eventType) override;
     HRESULT IsSourceInfoTypeSupported(tagZtSourceInfoTypeEnum type, VARIANT_BOOL* supported) override;

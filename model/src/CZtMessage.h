@@ -26,6 +26,7 @@ public:
         COM_INTERFACE_ENTRY_IID(IID_IZtMessage, IZtMessage3)
         COM_INTERFACE_ENTRY_IID(IID_IZtMessage2, IZtMessage3)
         COM_INTERFACE_ENTRY(ISupportErrorInfo)
+        COM_INTERFACE_ENTRY(IZtEventIdentity)
     END_COM_MAP()
 
     // A message's record never changes: nothing to hold while reading it.

@@ -25,7 +25,7 @@
 namespace ZtEventLoggerVdlProxy {
 
 template <class Derived, class Itf, const ZtAtlCom::IID* piid>
-class ZtEventImpl : public ZtAtlCom::IDispatchImpl<Itf, piid> {
+class ZtEventImpl : public ZtAtlCom::IDispatchImpl<Itf, piid>, public IZtEventIdentity {
 public:
     // The handler's set-up (through CreateObject<T>(&p, record, link)): a
     // checked private copy of the record and a reference to the link.
@@ -38,6 +38,11 @@ public:
         if (link != nullptr) link->ZtAddRef();
         m_link.reset(link);
         return ZtAtlCom::S_OK;
+    }
+
+    // ---- IZtEventIdentity ------------------------------------------------
+    HRESULT get_KeyQualifier(unsigned int* keyQualifier) override {
+        return Read(keyQualifier, [&](const ZtEventEntity* r) { return *keyQualifier = r->keyQualifier, ZtAtlCom::S_OK; });
     }
 
     // ---- IZtEvent --------------------------------------------------------

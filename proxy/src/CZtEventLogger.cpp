@@ -31,10 +31,22 @@ SHORT Flag(bool removed) noexcept { return removed ? ZtAtlCom::VARIANT_TRUE : Zt
 
 // A reference on the logger for one notification: a sink of the alarm's event
 // may release the logger's last reference before the logger's event is fired.
+// It is taken only while the count is above zero: a host thread that has just
+// let the count reach zero is destroying the object, and a reference taken
+// and dropped again in that moment would destroy it a second time.
 class SelfHold {
 public:
-    explicit SelfHold(CZtEventLogger* logger) noexcept : m_logger(logger) { m_logger->AddRef(); }
-    ~SelfHold() { m_logger->Release(); }
+    explicit SelfHold(CZtEventLogger* logger) noexcept : m_logger(logger) {
+        long count = logger->m_dwRef.load(std::memory_order_relaxed);
+        while (count > 0 && !logger->m_dwRef.compare_exchange_weak(count, count + 1, std::memory_order_acquire,
+                                                                   std::memory_order_relaxed)) {
+        }
+        if (count <= 0) m_logger = nullptr;
+    }
+    ~SelfHold() {
+        if (m_logger != nullptr) m_logger->Release();
+    }
+    bool Held() const noexcept { return m_logger != nullptr; }
     SelfHold(const SelfHold&) = delete;
     SelfHold& operator=(const SelfHold&) = delete;
 
@@ -208,6 +220,8 @@ HRESULT CZtEventLogger::get_IsConnected(VARIANT_BOOL* connected) {
 
 HRESULT CZtEventLogger::NotifyMessageSent(CZtMessage* message) {
     if (!m_live.load(std::memory_order_acquire)) return S_OK;
+    SelfHold hold(this);
+    if (!hold.Held()) return S_OK;  // being destroyed: no sink is called any more
     IZtMessage* itf = message != nullptr ? static_cast<IZtMessage3*>(message) : nullptr;
     return Fire<DispIdMessageSent>(itf);
 }
@@ -219,6 +233,7 @@ HRESULT CZtEventLogger::NotifyAlarm(CZtAlarm* alarm, FireAlarm fireAlarm, const 
     if (alarm == nullptr) return E_INVALIDARG;
     if (!m_live.load(std::memory_order_acquire)) return S_OK;
     SelfHold hold(this);
+    if (!hold.Held()) return S_OK;  // being destroyed: no sink is called any more
     HRESULT hr = fireAlarm(alarm);
     if (Failed(hr) || !m_live.load(std::memory_order_acquire)) return hr;
     IZtAlarm* itf = static_cast<IZtAlarm3*>(alarm);

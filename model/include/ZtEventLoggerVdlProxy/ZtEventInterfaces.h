@@ -190,6 +190,16 @@ struct IZtLoggedEvent4 : IZtLoggedEvent3 {
 };
 ZT_DECLARE_IID(IZtLoggedEvent4, "8CC384DA-7653-6482-CE0D-EDCE97FE78CE")
 
+/* The whole identity of an event: class, id and key qualifier (0 when the
+ * controller leaves it unspecified). Two active alarms may share class and
+ * id and differ in the qualifier only. Answered by messages, alarms and
+ * logged events through QueryInterface (not part of their dual
+ * interfaces, whose slots stay as they are). */
+struct IZtEventIdentity : IUnknown {
+    virtual HRESULT get_KeyQualifier(unsigned int* keyQualifier) = 0;
+};
+ZT_DECLARE_IID(IZtEventIdentity, "DE1E82E2-4ADB-429D-9989-2EFA67506ADC")
+
 /* Collections: zero-based; get_Item of an index outside [0, count) is
  * E_INVALIDARG; get__NewEnum gives an IEnumVARIANT whose items are
  * VT_DISPATCH. A collection is a snapshot: the alarm collection keeps the

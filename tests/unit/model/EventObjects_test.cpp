@@ -21,6 +21,7 @@ Bytes FullRecord(uint16_t eventType = 1) {
     RecordLayout l;
     l.eventType = eventType;
     l.severity = 7;  // beyond the known levels
+    l.qualifier = 77;
     l.sources = {{4, {'P', 'L', 'C', 0}}, {1, {5, 0, 0, 0}}, {2, Bytes(kGuid, kGuid + 16)}};
     l.json = "{\"a\":1}";
     l.types = {1, 4, 21};
@@ -259,17 +260,17 @@ TEST(EventObjects, InterfacesErrorInfoAndDispatchStubs) {
     } rows[] = {
         {static_cast<IZtMessage3*>(m),
          {IID_IUnknown, IID_IDispatch, IID_IZtEvent, IID_IZtMessage, IID_IZtMessage2, IID_IZtMessage3,
-          IID_ISupportErrorInfo},
+          IID_ISupportErrorInfo, IID_IZtEventIdentity},
          {IID_IConnectionPointContainer, IID_IZtAlarm},
          {IID_IZtMessage, IID_IZtMessage2}},
         {static_cast<IZtAlarm3*>(a),
          {IID_IUnknown, IID_IDispatch, IID_IZtEvent, IID_IZtAlarm, IID_IZtAlarm2, IID_IZtAlarm3, IID_ISupportErrorInfo,
-          IID_IConnectionPointContainer},
+          IID_IConnectionPointContainer, IID_IZtEventIdentity},
          {IID_IZtMessage, IID_IZtLoggedEvent},
          {IID_IZtAlarm, IID_IZtAlarm2}},
         {l.Get(),
          {IID_IUnknown, IID_IDispatch, IID_IZtLoggedEvent, IID_IZtLoggedEvent2, IID_IZtLoggedEvent3,
-          IID_IZtLoggedEvent4, IID_ISupportErrorInfo},
+          IID_IZtLoggedEvent4, IID_ISupportErrorInfo, IID_IZtEventIdentity},
          {IID_IZtEvent, IID_IConnectionPointContainer},
          {IID_IZtLoggedEvent, IID_IZtLoggedEvent2, IID_IZtLoggedEvent3}},
     };
@@ -284,6 +285,13 @@ TEST(EventObjects, InterfacesErrorInfoAndDispatchStubs) {
             EXPECT_EQ(row.object->QueryInterface(iid, &p), E_NOINTERFACE);
             EXPECT_EQ(p, nullptr);
         }
+        // The qualifier, the part of the key the dual interfaces do not carry.
+        CComPtr<IZtEventIdentity> identity;
+        ASSERT_EQ(CComPtr<IUnknown>(row.object).QueryInterface(identity.ReleaseAndGetAddressOf()), S_OK);
+        unsigned int qualifier = 12345;
+        EXPECT_EQ(identity->get_KeyQualifier(&qualifier), S_OK);
+        EXPECT_EQ(qualifier, AsRecord(full)->keyQualifier);
+        EXPECT_EQ(identity->get_KeyQualifier(nullptr), E_POINTER);
         CComPtr<ISupportErrorInfo> sei;
         ASSERT_EQ(CComPtr<IUnknown>(row.object).QueryInterface(sei.ReleaseAndGetAddressOf()), S_OK);
         for (const IID& iid : row.errorInfo) EXPECT_EQ(sei->InterfaceSupportsErrorInfo(iid), S_OK);
