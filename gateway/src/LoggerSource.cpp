@@ -25,8 +25,18 @@ using ZtAtlCom::S_OK;
 // Vdl "not found", as the service reports it.
 constexpr HRESULT kNotFound = ZtAtlCom::MakeHResult(0x98110000u + 1804u);
 
-// Class and id of an event. The public interfaces carry no key qualifier: 0.
-AlarmKey KeyOf(const ZtTool::EventView& v) { return AlarmKey{ZtTool::GuidText(v.eventClass), v.eventId, 0}; }
+// The key of an event: class and id from the view, the qualifier from the
+// event's identity interface (0, unspecified, when it has none).
+AlarmKey KeyOf(const ZtTool::EventView& v, ZtAtlCom::IUnknown* event) {
+    unsigned int qualifier = 0;
+    CComPtr<IZtEventIdentity> identity;
+    if (event && event->QueryInterface(IID_IZtEventIdentity, reinterpret_cast<void**>(identity.ReleaseAndGetAddressOf())) ==
+                     S_OK &&
+        identity) {
+        identity->get_KeyQualifier(&qualifier);
+    }
+    return AlarmKey{ZtTool::GuidText(v.eventClass), v.eventId, qualifier};
+}
 
 // The JSON object of an event with its texts (one request per language).
 template <class I, class Read>
@@ -67,7 +77,7 @@ public:
         if (!m) return S_OK;
         ZtTool::EventView view;
         std::string json = Json(m, ZtTool::ReadMessage, languages_, view);
-        return Deliver(SourceEvent{Transition::Message, false, KeyOf(view), std::move(json)});
+        return Deliver(SourceEvent{Transition::Message, false, KeyOf(view, m), std::move(json)});
     }
     HRESULT AlarmRaised(IZtAlarm* a) override { return Alarm(Transition::Raised, a, 0); }
     HRESULT AlarmCleared(IZtAlarm* a, VARIANT_BOOL removed) override { return Alarm(Transition::Cleared, a, removed); }
@@ -80,7 +90,7 @@ private:
         if (!a) return S_OK;
         ZtTool::EventView view;
         std::string json = AlarmJson(a, languages_, view);
-        return Deliver(SourceEvent{t, removed != 0, KeyOf(view), std::move(json)});
+        return Deliver(SourceEvent{t, removed != 0, KeyOf(view, a), std::move(json)});
     }
     HRESULT Deliver(const SourceEvent& ev) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -140,7 +150,7 @@ public:
         for (auto& a : list) {
             ZtTool::EventView view;
             std::string json = AlarmJson(a.Get(), Languages(config_.languages), view);
-            alarms.push_back(SourceAlarm{KeyOf(view), std::move(json)});
+            alarms.push_back(SourceAlarm{KeyOf(view, a.Get()), std::move(json)});
         }
         return hr;
     }
@@ -150,9 +160,10 @@ public:
         for (auto& a : list) {
             ZtTool::EventView view;
             ZtTool::ReadAlarm(a.Get(), view);
-            AlarmKey k = KeyOf(view);
-            // The public alarm carries no qualifier: class and id choose it.
-            if (k.eventClass == key.eventClass && k.eventId == key.eventId) return a->Confirm();
+            AlarmKey k = KeyOf(view, a.Get());
+            // A qualifier of 0 is unspecified and matches any, as the controller matches keys.
+            bool qualifierMatches = key.qualifier == 0 || k.qualifier == 0 || key.qualifier == k.qualifier;
+            if (k.eventClass == key.eventClass && k.eventId == key.eventId && qualifierMatches) return a->Confirm();
         }
         return kNotFound;
     }

@@ -65,8 +65,8 @@ inline std::vector<std::string> Transitions(const std::vector<SeenEvent>& events
     return out;
 }
 
-inline std::string AlarmTopic(const std::string& target, uint32_t id) {
-    return "zt/" + target + "/alarms/" + kGwClassText + "/" + std::to_string(id) + "/0";
+inline std::string AlarmTopic(const std::string& target, uint32_t id, uint32_t qualifier = 0) {
+    return "zt/" + target + "/alarms/" + kGwClassText + "/" + std::to_string(id) + "/" + std::to_string(qualifier);
 }
 
 inline std::set<std::string> Topics(const std::map<std::string, std::string>& state) {

@@ -30,6 +30,12 @@ TEST_F(GatewayBrokerTest, EventsInOrderAndRetainedStateOfSeveralControllers) {
     MosquittoBroker broker;
     ASSERT_TRUE(broker.Start());
     Service("Press").RaiseAlarm(GwEvent(1, true));  // active before the gateway starts: reconciled
+    // Two alarms that differ in the key qualifier alone: two topics.
+    for (uint32_t q : {1u, 2u}) {
+        auto e = GwEvent(60);
+        e.keyQualifier = q;
+        Service("Line2-PLC").RaiseAlarm(e);
+    }
     MqttProbe probe(broker.Port());
     ASSERT_TRUE(probe.Connect({"zt/#"}));
     auto gateway = StartGateway(Config(broker));
@@ -57,7 +63,8 @@ TEST_F(GatewayBrokerTest, EventsInOrderAndRetainedStateOfSeveralControllers) {
     auto state = MqttProbe::RetainedState(broker.Port(), "zt/+/alarms/#");
     EXPECT_EQ(Topics(state), (std::set<std::string>{AlarmTopic("press", 1), AlarmTopic("press", 11),
                                                     AlarmTopic("press", 13), AlarmTopic("line2", 11),
-                                                    AlarmTopic("line2", 13)}));
+                                                    AlarmTopic("line2", 13), AlarmTopic("line2", 60, 1),
+                                                    AlarmTopic("line2", 60, 2)}));
     EXPECT_NE(state[AlarmTopic("press", 11)].find(R"("state":{"raised":false,"confirmation":"waiting")"),
               std::string::npos);
     EXPECT_NE(state[AlarmTopic("press", 13)].find(R"("arguments":[{"type":"bstr","value":"Z"},{"type":"double","value":0.5}])"),
