@@ -49,6 +49,7 @@ void Argument(Writer& w, const EventArgument& a) {
         w.Int64(*i);
     } else if (auto* u = std::get_if<uint64_t>(&a.value)) {
         w.Uint64(*u);
+    } else if (auto* nd = std::get_if<double>(&a.value); nd && !(*nd - *nd == 0)) { w.Null();  // NaN, infinity: no JSON form
     } else if (auto* d = std::get_if<double>(&a.value)) {
         // Floats print with the digits a float has, so 612.5f stays 612.5.
         if (a.type == ZtEventLoggerVdlProxy::ArgFloat) {
