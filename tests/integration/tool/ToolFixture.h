@@ -68,6 +68,7 @@ inline ZtSim::EventDescription AxisAlarm(uint32_t id, const char* axis) {
     ZtSim::EventDescription d;
     d.eventClass = kAxes;
     d.eventId = id;
+    d.keyQualifier = id == 10 ? 3 : 0;
     d.severity = id == 10 ? 3 : 2;
     d.needsConfirmation = id == 10;
     d.source.id = 13;

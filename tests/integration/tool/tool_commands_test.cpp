@@ -126,6 +126,7 @@ TEST_F(ToolCommands, JsonLinesParseBack) {
     EXPECT_STREQ(a["kind"].GetString(), "alarm");
     EXPECT_STREQ(a["class"].GetString(), ZtTest::kAxesClass);
     EXPECT_EQ(a["id"].GetUint(), 10u);
+    EXPECT_EQ(a["qualifier"].GetUint(), 3u);
     EXPECT_EQ(a["severity"].GetInt(), 3);
     EXPECT_TRUE(a["state"]["raised"].GetBool());
     EXPECT_STREQ(a["state"]["confirmation"].GetString(), "waiting");

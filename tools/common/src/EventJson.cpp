@@ -125,6 +125,8 @@ std::string EventJsonLine(const EventView& v, std::string_view change) {
     }
     w.Key("id");
     w.Uint(v.eventId);
+    w.Key("qualifier");
+    w.Uint(v.keyQualifier);
     w.Key("severity");
     w.Int(v.severity);
     w.Key("severityName");

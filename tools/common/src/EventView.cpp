@@ -74,6 +74,11 @@ template <class E>
 void ReadEventCommon(E* e, EventView& view, FirstFailure& ok) {
     ok(e->get_EventClass(&view.eventClass));
     ok(e->get_EventId(&view.eventId));
+    // The qualifier is on a separate interface; an event without it is unspecified (0).
+    CComPtr<IZtEventIdentity> identity;
+    if (!Failed(e->QueryInterface(ZtAtlCom::iid_of<IZtEventIdentity>(), reinterpret_cast<void**>(&identity.p))) &&
+        identity)
+        identity->get_KeyQualifier(&view.keyQualifier);
     tagSeverityLevelEnum severity = SeverityVerbose;
     if (ok(e->get_SeverityLevel(&severity))) view.severity = severity;
     tagEventTypeEnum type = EventTypeMessage;
@@ -424,7 +429,7 @@ std::optional<std::vector<long>> ParseLanguageList(std::string_view text) {
 }
 
 std::string AlarmIdentity(const EventView& v) {
-    return fmt::format("{}/{}/{}/{}", GuidText(v.eventClass), v.eventId, v.sourceId ? fmt::format("{}", *v.sourceId) : "",
+    return fmt::format("{}/{}/{}/{}/{}", GuidText(v.eventClass), v.eventId, v.keyQualifier, v.sourceId ? fmt::format("{}", *v.sourceId) : "",
                        v.sourceName.value_or(""));
 }
 

@@ -49,6 +49,7 @@ struct EventView {
     EventKind kind = EventKind::Message;
     GUID eventClass{};
     uint32_t eventId = 0;
+    uint32_t keyQualifier = 0;  // 0 = unspecified (IZtEventIdentity)
     int32_t severity = 0;   // 0 verbose .. 4 critical
     int32_t eventType = 0;  // 0 message, 1 alarm
     std::optional<uint32_t> sourceId;
