@@ -56,46 +56,46 @@ std::optional<Number> NumberOf(const EventArgument& a) {
     }
 }
 
-struct Spec {
+struct Layout {
     bool zero = false;
     int width = 0;
     int precision = -1;
     char type = 0;
 };
 
-bool ParseSpec(std::string_view s, Spec& spec) {
+bool ParseLayout(std::string_view s, Layout& layout) {
     size_t i = 0;
-    if (i < s.size() && s[i] == '0') spec.zero = true, ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && spec.width < 1000) spec.width = spec.width * 10 + (s[i++] - '0');
+    if (i < s.size() && s[i] == '0') layout.zero = true, ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && layout.width < 1000) layout.width = layout.width * 10 + (s[i++] - '0');
     if (i < s.size() && s[i] == '.') {
-        spec.precision = 0;
+        layout.precision = 0;
         ++i;
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9' && spec.precision < 100)
-            spec.precision = spec.precision * 10 + (s[i++] - '0');
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9' && layout.precision < 100)
+            layout.precision = layout.precision * 10 + (s[i++] - '0');
     }
-    if (i < s.size() && std::strchr("dxXfegs", s[i]) != nullptr) spec.type = s[i++];
+    if (i < s.size() && std::strchr("dxXfegs", s[i]) != nullptr) layout.type = s[i++];
     return i == s.size();
 }
 
-std::string Pad(std::string text, const Spec& spec) {
-    if (static_cast<int>(text.size()) >= spec.width) return text;
-    const size_t n = static_cast<size_t>(spec.width) - text.size();
-    if (spec.zero && !text.empty() && text[0] == '-') return "-" + std::string(n, '0') + text.substr(1);
-    return std::string(n, spec.zero ? '0' : ' ') + text;
+std::string Pad(std::string text, const Layout& layout) {
+    if (static_cast<int>(text.size()) >= layout.width) return text;
+    const size_t n = static_cast<size_t>(layout.width) - text.size();
+    if (layout.zero && !text.empty() && text[0] == '-') return "-" + std::string(n, '0') + text.substr(1);
+    return std::string(n, layout.zero ? '0' : ' ') + text;
 }
 
-std::string Formatted(const EventArgument& a, const Spec& spec) {
+std::string Formatted(const EventArgument& a, const Layout& layout) {
     auto num = NumberOf(a);
     const bool isBool = a.type == static_cast<uint16_t>(ArgType::Boolean);
-    if (!num || spec.type == 's' || (spec.type == 0 && spec.precision < 0) || (isBool && spec.type == 0))
-        return Pad(ArgumentText(a), spec);
+    if (!num || layout.type == 's' || (layout.type == 0 && layout.precision < 0) || (isBool && layout.type == 0))
+        return Pad(ArgumentText(a), layout);
     char buf[128];
-    const int prec = spec.precision;
-    char type = spec.type != 0 ? spec.type : (num->kind == Number::Real ? 'f' : 'd');
+    const int prec = layout.precision;
+    char type = layout.type != 0 ? layout.type : (num->kind == Number::Real ? 'f' : 'd');
     if (type == 'd' || type == 'x' || type == 'X') {
         if (num->kind == Number::Real) {
             const double t = std::trunc(num->d);
-            if (!std::isfinite(t) || std::fabs(t) >= 9.2e18) return Pad(ArgumentText(a), spec);
+            if (!std::isfinite(t) || std::fabs(t) >= 9.2e18) return Pad(ArgumentText(a), layout);
             *num = Number{Number::Signed, static_cast<int64_t>(t), 0, 0};
         }
         if (type == 'd') {
@@ -118,7 +118,7 @@ std::string Formatted(const EventArgument& a, const Spec& spec) {
         const char fmt[5] = {'%', '.', '*', type, 0};
         std::snprintf(buf, sizeof(buf), fmt, prec < 0 ? 6 : prec, d);
     }
-    return Pad(buf, spec);
+    return Pad(buf, layout);
 }
 
 }  // namespace
@@ -179,10 +179,10 @@ std::string FormatMessage(std::string_view p, const std::vector<EventArgument>& 
         size_t n = 0;
         bool ok = !index.empty() && index.size() <= 4;
         for (char d : index) ok = ok && d >= '0' && d <= '9', n = n * 10 + static_cast<size_t>(d - '0');
-        Spec spec;
-        if (ok && colon != std::string_view::npos) ok = ParseSpec(inner.substr(colon + 1), spec);
+        Layout layout;
+        if (ok && colon != std::string_view::npos) ok = ParseLayout(inner.substr(colon + 1), layout);
         if (ok && n < args.size())
-            out.append(Formatted(args[n], spec));
+            out.append(Formatted(args[n], layout));
         else
             out.append(p.substr(i, close - i + 1));
         i = close + 1;

@@ -1,12 +1,12 @@
 // MessageFormat.h - message texts of the simulated event logger service,
 // formatted from the typed arguments of an event.
 //
-// A placeholder is "{index}" or "{index:spec}", index counting the arguments
-// from 0; "{{" and "}}" stand for the braces themselves. spec is
+// A placeholder is "{index}" or "{index:layout}", index counting the arguments
+// from 0; "{{" and "}}" stand for the braces themselves. layout is
 // [0][width][.precision][type] as in printf:
 //   type  d decimal, x / X hexadecimal, f fixed, e exponent, g general,
 //         s as the argument's plain text; omitted: the argument's own form.
-//   width pads on the left (with '0' when the spec starts with 0).
+//   width pads on the left (with '0' when the layout starts with 0).
 // The plain form of each argument type:
 //   bool "true" / "false"; integers in decimal; float up to 7 significant
 //   digits, double up to 15 ("%g"); char the character; wchar the character
