@@ -81,6 +81,29 @@ public:
 
     uint8_t netId[6] = {};  // the router's, from the hello
 
+    // Reads frames until the connection ends and calls onFrame(frame, length)
+    // for each whole one, in order; afterRead() runs after each receive.
+    template <class OnFrame, class AfterRead>
+    void ReadFrames(OnFrame onFrame, AfterRead afterRead) {
+        std::vector<uint8_t> buf(256 * 1024);
+        size_t have = 0;
+        for (;;) {
+            ssize_t r = ::recv(fd_, buf.data() + have, buf.size() - have, 0);
+            if (r <= 0) return;
+            have += static_cast<size_t>(r);
+            size_t pos = 0;
+            while (have - pos >= ZtMrxWire::kHeaderSize) {
+                const uint32_t len = ZtMrxWire::Get32(buf.data() + pos);
+                if (have - pos < len) break;
+                onFrame(buf.data() + pos, len);
+                pos += len;
+            }
+            std::memmove(buf.data(), buf.data() + pos, have - pos);
+            have -= pos;
+            afterRead();
+        }
+    }
+
 private:
     int fd_ = -1;
     uint16_t port_ = 0;

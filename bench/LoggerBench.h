@@ -161,18 +161,9 @@ private:
     void Loop() {
         using namespace ZtMrxWire;
         constexpr size_t kRecordAt = kHeaderSize + kSampleHead + 12;
-        std::vector<uint8_t> buf(256 * 1024);
-        size_t have = 0;
         uint64_t sum = 0;
-        for (;;) {
-            ssize_t r = ::recv(socket_.Fd(), buf.data() + have, buf.size() - have, 0);
-            if (r <= 0) return;
-            have += static_cast<size_t>(r);
-            size_t pos = 0;
-            while (have - pos >= kHeaderSize) {
-                const uint8_t* f = buf.data() + pos;
-                uint32_t len = Get32(f);
-                if (have - pos < len) break;
+        socket_.ReadFrames(
+            [&](const uint8_t* f, uint32_t len) {
                 if (len >= kRecordAt + 120) {
                     const uint8_t* rec = f + kRecordAt;
                     uint32_t id, severity;
@@ -185,13 +176,9 @@ private:
                     sum += Get32(rec) ^ id ^ Get32(rec + 20) ^ severity ^ raised ^ cleared ^ confirmed;
                     if (onRecord) onRecord(id);
                 }
-                pos += len;
                 stamps.Note(count);
-            }
-            std::memmove(buf.data(), buf.data() + pos, have - pos);
-            have -= pos;
-            checksum.store(sum, std::memory_order_relaxed);
-        }
+            },
+            [&] { checksum.store(sum, std::memory_order_relaxed); });
     }
     BareRouterSocket socket_;
     std::thread thread_;

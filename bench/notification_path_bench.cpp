@@ -99,22 +99,7 @@ public:
 
 private:
     void Loop() {
-        std::vector<uint8_t> buf(256 * 1024);
-        size_t have = 0;
-        for (;;) {
-            ssize_t r = ::recv(socket_.Fd(), buf.data() + have, buf.size() - have, 0);
-            if (r <= 0) return;
-            have += static_cast<size_t>(r);
-            size_t pos = 0;
-            while (have - pos >= kHeaderSize) {
-                uint32_t len = Get32(buf.data() + pos);
-                if (have - pos < len) break;
-                pos += len;
-                count.fetch_add(1, std::memory_order_relaxed);
-            }
-            std::memmove(buf.data(), buf.data() + pos, have - pos);
-            have -= pos;
-        }
+        socket_.ReadFrames([&](const uint8_t*, uint32_t) { count.fetch_add(1, std::memory_order_relaxed); }, [] {});
     }
     ZtBench::BareRouterSocket socket_;
     std::thread thread_;
