@@ -59,6 +59,8 @@ private:
     std::string dir_;
     int port_ = 0;
     pid_t pid_ = -1;
+    bool startedOnce_ = false;  // the port is known to the test from then on
+    bool Launch();
 };
 
 struct MqttMessage {
